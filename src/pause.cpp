@@ -1,0 +1,183 @@
+// The wait for one key at the console. On Windows the runtime's _getch does
+// it all; elsewhere one key press is read from the controlling terminal,
+// which is put in raw mode for the wait and then left as it was found.
+
+#include "pause.h"
+
+#ifdef _WIN32
+
+#include <conio.h>
+
+void attente()
+{
+    _getch(); // which key it was does not matter
+}
+
+#else
+
+#include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+enum {
+    ESC = 0x1b,
+    DELAI = 100, // ms the bytes of one key press may lag behind each other
+    CSIMAX = 16, // parameter bytes in the longest CSI sequence read
+};
+
+static int tty = -1;
+static termios orig;
+
+// Signals that end the program while it waits; the terminal is restored first.
+static const int sigs[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+enum { NSIGS = sizeof sigs / sizeof sigs[0] };
+static struct sigaction anc[NSIGS];
+
+// Puts the terminal in raw mode, so that one key is read as it is pressed.
+static int brut()
+{
+    termios t = orig;
+    t.c_lflag &= ~ICANON;                  // no line editing: no Enter needed
+    t.c_lflag &= ~ECHO;                    // the key is not shown
+    t.c_lflag &= ~ISIG;                    // Ctrl+C, Ctrl+Z, Ctrl+\ are keys
+    t.c_lflag &= ~IEXTEN;                  // Ctrl+V and Ctrl+O are keys
+    t.c_iflag &= ~IXON;                    // Ctrl+S and Ctrl+Q are keys
+    t.c_iflag &= ~(ICRNL | INLCR | IGNCR); // Enter reads as 13, as on Windows
+    t.c_iflag &= ~ISTRIP;                  // keep the 8th bit of UTF-8 bytes
+    t.c_cc[VMIN] = 1;                      // a read returns with one byte
+    t.c_cc[VTIME] = 0;                     // however long that byte takes
+    // TCSANOW, not TCSAFLUSH: a key typed while the renames ran must stay
+    // in the input and end the wait at once.
+    return tcsetattr(tty, TCSANOW, &t);
+}
+
+// Leaves the terminal as it was found.
+static void cuit()
+{
+    tcsetattr(tty, TCSANOW, &orig);
+}
+
+extern "C" {
+// Restores the terminal, then dies of the signal as if it had not been caught,
+// so that whoever started the program sees how it ended.
+static void fin(int sig)
+{
+    cuit();
+    (void)signal(sig, SIG_DFL);
+    (void)raise(sig);
+}
+}
+
+static void armer()
+{
+    struct sigaction sa = {};
+    sa.sa_handler = fin;
+    sigemptyset(&sa.sa_mask);
+    for (int s : sigs)
+        sigaddset(&sa.sa_mask, s);
+    for (int i = 0; i < NSIGS; i++) {
+        sigaction(sigs[i], nullptr, &anc[i]);
+        if (anc[i].sa_handler != SIG_IGN) // ignored when started: stays so
+            sigaction(sigs[i], &sa, nullptr);
+    }
+}
+
+static void desarmer()
+{
+    for (int i = 0; i < NSIGS; i++)
+        sigaction(sigs[i], &anc[i], nullptr);
+}
+
+// One byte from the terminal, waiting at most ms milliseconds (-1: as long
+// as it takes). -1 when none came or the terminal is gone.
+static int octet(int ms)
+{
+    pollfd p = {tty, POLLIN, 0};
+    int r;
+    while ((r = poll(&p, 1, ms)) < 0 && errno == EINTR) {
+    }
+    if (r <= 0)
+        return -1;
+    unsigned char c;
+    ssize_t n;
+    while ((n = read(tty, &c, 1)) < 0 && errno == EINTR) {
+    }
+    return n == 1 ? c : -1;
+}
+
+// How many continuation bytes follow the UTF-8 lead byte c.
+static int suite(int c)
+{
+    if (c >= 0xc2 && c <= 0xdf)
+        return 1;
+    if (c >= 0xe0 && c <= 0xef)
+        return 2;
+    if (c >= 0xf0 && c <= 0xf4)
+        return 3;
+    return 0;
+}
+
+// The rest of a CSI sequence, after its "ESC [".
+static void csi()
+{
+    int c = octet(DELAI);
+    if (c == '[') { // the Linux console's F1 to F5: ESC [ [ A to E
+        octet(DELAI);
+        return;
+    }
+    // Parameter and intermediate bytes, up to the final byte (0x40-0x7e).
+    for (int i = 0; c >= 0x20 && c < 0x40 && i < CSIMAX; i++)
+        c = octet(DELAI);
+}
+
+// Reads the rest of the key press whose first byte was c, and no more, so
+// that a second key typed with it stays for whatever reads next.
+// alt: an Escape in front of c may still make it an Alt+key.
+static void touche(int c, bool alt)
+{
+    if (c != ESC) {
+        for (int n = suite(c); n > 0; n--)
+            if (octet(DELAI) < 0)
+                return;
+        return;
+    }
+    c = octet(DELAI);
+    if (c < 0)
+        return; // Escape alone
+    if (c == '[')
+        csi();
+    else if (c == 'O')
+        octet(DELAI); // SS3: F1 to F4, keypad
+    else if (alt)
+        touche(c, false); // Alt+key: Escape, then the key
+}
+
+void attente()
+{
+    // The verdict may still be in stdout's buffer, to be written at exit. A
+    // reader that has gone away must not turn that write into death by
+    // SIGPIPE: a failed write goes unnoticed.
+    (void)signal(SIGPIPE, SIG_IGN);
+
+    tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0)
+        return; // no terminal: nobody to wait for
+    // A background job leaves the terminal alone: raw mode would be the
+    // foreground program's, and the key the foreground program's too.
+    if (tcgetpgrp(tty) == getpgrp() && tcgetattr(tty, &orig) == 0) {
+        armer();
+        if (brut() == 0) {
+            int c = octet(-1);
+            if (c >= 0)
+                touche(c, true);
+        }
+        cuit();
+        desarmer();
+    }
+    close(tty);
+}
+
+#endif
