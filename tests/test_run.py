@@ -1,0 +1,71 @@
+"""The program run as a black box, in a directory prepared for each case."""
+
+import os
+import unittest
+
+from outils import ERR, FILMS, FIN, OK, WINDOWS, essai
+
+PRETS = {f: f[0] for f in FILMS}  # the three movies in place
+FAITS = {"!" + f: f[0] for f in FILMS}  # the same, disabled
+
+
+class Run(unittest.TestCase):
+    def verifier(self, avant, attendu, ok, args=()):
+        st, out, err, apres = essai(avant, args)
+        self.assertEqual((st, out, err), (0, (OK if ok else ERR) + FIN, ""))
+        self.assertEqual(apres, attendu)
+
+    def test_every_state_of_the_three_movies(self):
+        # Each movie there or not, its disabled name taken or not: 64 states,
+        # among them a second run and a directory without any movie.
+        for etat in range(64):
+            avant = {}
+            for i, f in enumerate(FILMS):
+                if etat >> 2 * i & 1:
+                    avant[f] = "film " + f
+                if etat >> 2 * i & 2:
+                    avant["!" + f] = "pris " + f
+            attendu = dict(avant)
+            for f in FILMS:
+                if f in avant and "!" + f not in avant:
+                    attendu["!" + f] = attendu.pop(f)
+            with self.subTest(etat=etat):
+                self.verifier(avant, attendu, len(attendu.keys() - avant.keys()) == 3)
+
+    def test_arguments_are_ignored(self):
+        for args in (["--help"], ["/?"], ["-r", FILMS[0]], ["", "a b"]):
+            with self.subTest(args=args):
+                self.verifier(PRETS, FAITS, True, args)
+
+    def test_names_as_windows_sees_them(self):
+        # The psa movie in odd company; the other two are there and disabled.
+        p, d = FILMS[2], "!" + FILMS[2]
+        deux = {f: PRETS[f] for f in FILMS[:2]}
+        deux_faits = {"!" + f: PRETS[f] for f in FILMS[:2]}
+        cas = [  # before, after, verdict, Linux only
+            ({p: "p", d: "->ailleurs"}, {p: "p", d: "->ailleurs"}, False, True),
+            ({p: "/", d: "/"}, {p: "/", d: "/"}, False, False),
+            ({p.upper(): "p"}, {d: "p"}, True, False),
+            ({p: "p", d.title(): "x"}, {p: "p", d.title(): "x"}, False, False),
+            # Two spellings, none exact: which one was meant is not guessed.
+            ({p.title(): "1", p.upper(): "2"}, {p.title(): "1", p.upper(): "2"}, False, True),
+            ({p: "p", p.upper(): "2"}, {d: "p", p.upper(): "2"}, True, True),
+        ]
+        for avant, apres, ok, seul in cas:
+            if not (seul and WINDOWS):
+                with self.subTest(avant=avant):
+                    self.verifier({**deux, **avant}, {**deux_faits, **apres}, ok)
+
+    def test_failed_write_goes_unnoticed(self):
+        r, w = os.pipe()
+        os.close(r)  # a pipe nobody reads
+        with open("/dev/full", "w") as plein:
+            for sortie in (None, plein, w):
+                with self.subTest(sortie=sortie):
+                    st, _, err, apres = essai(PRETS, (), sortie)
+                    self.assertEqual((st, err, apres), (0, "", FAITS))
+        os.close(w)
+
+
+if __name__ == "__main__":
+    unittest.main()
