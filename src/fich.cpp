@@ -40,19 +40,26 @@ int renommer(const char *de, const char *vers)
 #include <sys/stat.h>
 #include <unistd.h>
 
-// a and b are the same name but for the case of ASCII letters.
-static bool egal(const char *a, const char *b)
+enum { AUTRE, CASSE, EXACT };
+
+// Whether a and b are the same name (EXACT), the same but for the case of
+// ASCII letters (CASSE), or not the same (AUTRE).
+static int pareil(const char *a, const char *b)
 {
+    int r = EXACT;
     for (; *a != '\0' && *b != '\0'; a++, b++) {
         int x = (unsigned char)*a, y = (unsigned char)*b;
+        if (x == y)
+            continue;
         if (x >= 'A' && x <= 'Z')
             x += 'a' - 'A';
         if (y >= 'A' && y <= 'Z')
             y += 'a' - 'A';
         if (x != y)
-            return false;
+            return AUTRE;
+        r = CASSE;
     }
-    return *a == *b;
+    return *a == *b ? r : AUTRE;
 }
 
 // Copies s into d, of size n; leaves d empty when s does not fit.
@@ -61,6 +68,20 @@ static void copier(char *d, size_t n, const char *s)
     size_t t = strlen(s);
     if (t < n)
         memcpy(d, s, t + 1);
+}
+
+// Notes what the directory entry nom means for each movie of tab.
+static void voir(const char *nom, const film *tab, int n, lieu *l)
+{
+    for (int i = 0; i < n; i++) {
+        int p = pareil(nom, tab[i].nom);
+        if (p == EXACT)
+            l[i].exact = true;
+        else if (p == CASSE && l[i].casse++ == 0)
+            copier(l[i].nom, sizeof l[i].nom, nom);
+        if (pareil(nom, tab[i].desac) != AUTRE)
+            l[i].pris = true;
+    }
 }
 
 void reperer(const film *tab, int n, lieu *l)
@@ -72,25 +93,24 @@ void reperer(const film *tab, int n, lieu *l)
         l[i].pris = false;
     }
 
-    DIR *d = opendir(".");
-    if (d == nullptr) {
-        // Unreadable but searchable: try the exact names, and let the
+    int d = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (d < 0) {
+        // Searchable but not readable: try the exact names, and let the
         // rename itself refuse to replace anything.
         for (int i = 0; i < n; i++)
             l[i].exact = true;
         return;
     }
-    for (const dirent *e; (e = readdir(d)) != nullptr;) {
-        for (int i = 0; i < n; i++) {
-            if (strcmp(e->d_name, tab[i].nom) == 0)
-                l[i].exact = true;
-            else if (egal(e->d_name, tab[i].nom) && l[i].casse++ == 0)
-                copier(l[i].nom, sizeof l[i].nom, e->d_name);
-            if (egal(e->d_name, tab[i].desac))
-                l[i].pris = true;
+    // The entries straight from the kernel, into a buffer on the stack.
+    alignas(dirent64) char buf[32768];
+    for (ssize_t t; (t = getdents64(d, buf, sizeof buf)) > 0;) {
+        for (ssize_t o = 0; o < t;) {
+            const dirent64 *e = (const dirent64 *)(buf + o);
+            voir(e->d_name, tab, n, l);
+            o += e->d_reclen;
         }
     }
-    closedir(d);
+    close(d);
 }
 
 int desactiver(const film *f, const lieu *l)
