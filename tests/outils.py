@@ -79,7 +79,7 @@ class Tty:
     slave end stays open here, to read the terminal's settings and count what
     is left in its input."""
 
-    def __init__(self, d, entree=None, tape=b""):
+    def __init__(self, d, entree=None, tape=b"", fond=False):
         self.m, self.s = os.openpty()
         self.avant = termios.tcgetattr(self.s)
         os.write(self.m, tape)
@@ -88,7 +88,9 @@ class Tty:
             defaut()
             fcntl.ioctl(1, termios.TIOCSCTTY, 0)
 
-        self.p = subprocess.Popen(LANCEUR + [EXE], cwd=d, stdin=entree or self.s,
+        # fond: as a background job of a shell with job control.
+        job = ["sh", "-mc", '"$@" & wait $!', "sh"] if fond else []
+        self.p = subprocess.Popen(job + LANCEUR + [EXE], cwd=d, stdin=entree or self.s,
                                   stdout=self.s, stderr=self.s, start_new_session=True,
                                   preexec_fn=enfant)
 

@@ -57,6 +57,12 @@ class Pause(unittest.TestCase):
         self.assertEqual((t.reste(), t.intact()), (0, True))
 
     @unittest.skipIf(WINDOWS, "Wine's console, not the program, owns the terminal")
+    def test_background_job_leaves_the_terminal_alone(self):
+        t = Tty(self.d, fond=True)
+        self.assertEqual(t.fermer()[0], 0)
+        self.assertTrue(t.intact())
+
+    @unittest.skipIf(WINDOWS, "Wine's console, not the program, owns the terminal")
     def test_redirected_input_does_not_end_the_wait(self):
         with open("/etc/passwd") as entree:
             t = Tty(self.d, entree)
