@@ -31,9 +31,11 @@ medianes() {
     awk -F, 'NR > 1 { printf "%.3f %.3f\n", $4 * 1000, $3 * 1000 }' "$work/t.csv"
 }
 
-# Instructions of one run after prep, summed over every process it starts.
+# Instructions of one run of COMMAND after PREP, summed over every process it
+# starts: instructions PREP COMMAND...
 instructions() {
-    sh -c "$prep"
+    sh -c "$1"
+    shift
     setsid -w valgrind --tool=callgrind --trace-children=yes --callgrind-out-file=/dev/null \
         "$@" 2>&1 >/dev/null </dev/null | awk '/Collected/ { n += $4 } END { print n }'
 }
@@ -48,9 +50,8 @@ runs=1000
 vide="rm -f ./!* ./*.vp6" # the same folder, without a movie
 mapfile -t t < <(medianes -p "$prep" "$exe" -p "$prep" /bin/true -p "$prep" "sh -c '$mvn'" \
     -p "$vide" "$exe")
-i=("$(instructions "$exe")" "$(instructions /bin/true)" "$(instructions sh -c "$mvn")")
-prep=$vide
-i+=("$(instructions "$exe")")
+i=("$(instructions "$prep" "$exe")" "$(instructions "$prep" /bin/true)"
+    "$(instructions "$prep" sh -c "$mvn")" "$(instructions "$vide" "$exe")")
 
 echo "| command | median wall time | σ | vs /bin/true | instructions | vs /bin/true |"
 echo "|---|---:|---:|---:|---:|---:|"
@@ -62,7 +63,6 @@ ligne "disable-movies, nothing to rename" "${t[3]}" "${i[3]}" "${t[1]}" "${i[1]}
 echo
 echo "| entries in the folder | median wall time | per entry |"
 echo "|---:|---:|---:|"
-prep="rm -f ./!* && touch $films"
 runs=30
 for n in 10000 100000; do
     cd "$work" && rm -rf f && mkdir f && cd f
