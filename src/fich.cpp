@@ -5,24 +5,41 @@
 
 #include <stdio.h>
 
-#ifdef _WIN32
-
-// The file system matches names without regard to case: nothing to look up.
-void reperer(const film *tab, int n, lieu *l)
+// Copies s into d, of size n; leaves d empty when s does not fit.
+static void copier(char *d, size_t n, const char *s)
 {
-    (void)tab;
+    for (size_t i = 0; i < n; i++)
+        if ((d[i] = s[i]) == '\0')
+            return;
+    d[0] = '\0';
+}
+
+// Takes each movie to be under its exact name and its disabled name to be
+// free, and leaves the rename to find out.
+static void exacts(const film *tab, int n, lieu *l)
+{
     for (int i = 0; i < n; i++) {
-        l[i].nom[0] = '\0';
-        l[i].casse = 0;
-        l[i].exact = true;
+        copier(l[i].nom, sizeof l[i].nom, tab[i].nom);
+        l[i].n = 1;
         l[i].pris = false;
     }
 }
 
 int desactiver(const film *f, const lieu *l)
 {
-    (void)l;
-    return renommer(f->nom, f->desac);
+    if (l->pris)
+        return -1; // Windows would see the disabled name as taken
+    if (l->n != 1)
+        return -1; // missing, or several spellings: which one is meant is not guessed
+    return renommer(l->nom, f->desac);
+}
+
+#ifdef _WIN32
+
+// The file system matches names without regard to case: nothing to look up.
+void reperer(const film *tab, int n, lieu *l)
+{
+    exacts(tab, n, l);
 }
 
 // The runtime's rename never replaces an existing file.
@@ -36,92 +53,54 @@ int renommer(const char *de, const char *vers)
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
-#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-enum { AUTRE, CASSE, EXACT };
-
-// Whether a and b are the same name (EXACT), the same but for the case of
-// ASCII letters (CASSE), or not the same (AUTRE).
-static int pareil(const char *a, const char *b)
+// Whether a and b are the same name but for the case of ASCII letters, as
+// Windows compares names. Written out rather than strcasecmp, whose first
+// call alone, bound by the dynamic linker, costs more than all the
+// comparisons of a run.
+static bool pareil(const char *a, const char *b)
 {
-    int r = EXACT;
-    for (; *a != '\0' && *b != '\0'; a++, b++) {
+    for (; *a != '\0' || *b != '\0'; a++, b++) {
         int x = (unsigned char)*a, y = (unsigned char)*b;
-        if (x == y)
-            continue;
         if (x >= 'A' && x <= 'Z')
             x += 'a' - 'A';
         if (y >= 'A' && y <= 'Z')
             y += 'a' - 'A';
         if (x != y)
-            return AUTRE;
-        r = CASSE;
+            return false;
     }
-    return *a == *b ? r : AUTRE;
-}
-
-// Copies s into d, of size n; leaves d empty when s does not fit.
-static void copier(char *d, size_t n, const char *s)
-{
-    size_t t = strlen(s);
-    if (t < n)
-        memcpy(d, s, t + 1);
+    return true;
 }
 
 // Notes what the directory entry nom means for each movie of tab.
 static void voir(const char *nom, const film *tab, int n, lieu *l)
 {
     for (int i = 0; i < n; i++) {
-        int p = pareil(nom, tab[i].nom);
-        if (p == EXACT)
-            l[i].exact = true;
-        else if (p == CASSE && l[i].casse++ == 0)
+        if (pareil(nom, tab[i].nom) && l[i].n++ == 0)
             copier(l[i].nom, sizeof l[i].nom, nom);
-        if (pareil(nom, tab[i].desac) != AUTRE)
+        if (pareil(nom, tab[i].desac))
             l[i].pris = true;
     }
 }
 
 void reperer(const film *tab, int n, lieu *l)
 {
-    for (int i = 0; i < n; i++) {
-        l[i].nom[0] = '\0';
-        l[i].casse = 0;
-        l[i].exact = false;
-        l[i].pris = false;
-    }
-
-    int d = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (d < 0) {
-        // Searchable but not readable: try the exact names, and let the
-        // rename itself refuse to replace anything.
-        for (int i = 0; i < n; i++)
-            l[i].exact = true;
+    DIR *d = opendir(".");
+    if (d == nullptr) {
+        // Searchable but not readable: other spellings cannot be seen.
+        exacts(tab, n, l);
         return;
     }
-    // The entries straight from the kernel, into a buffer on the stack.
-    alignas(dirent64) char buf[32768];
-    for (ssize_t t; (t = getdents64(d, buf, sizeof buf)) > 0;) {
-        for (ssize_t o = 0; o < t;) {
-            const dirent64 *e = (const dirent64 *)(buf + o);
-            voir(e->d_name, tab, n, l);
-            o += e->d_reclen;
-        }
+    for (int i = 0; i < n; i++) {
+        l[i].nom[0] = '\0';
+        l[i].n = 0;
+        l[i].pris = false;
     }
-    close(d);
-}
-
-int desactiver(const film *f, const lieu *l)
-{
-    if (l->pris)
-        return -1; // Windows would see the disabled name as taken
-    if (l->exact)
-        return renommer(f->nom, f->desac);
-    if (l->casse != 1)
-        return -1; // missing, or several spellings and none exact: no guess
-    return renommer(l->nom, f->desac);
+    for (const dirent *e; (e = readdir(d)) != nullptr;)
+        voir(e->d_name, tab, n, l);
+    closedir(d);
 }
 
 int renommer(const char *de, const char *vers)

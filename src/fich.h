@@ -11,9 +11,8 @@ struct film {
 
 // Where one movie stands in the working directory.
 struct lieu {
-    char nom[64]; // the spelling it was found under, when not its exact name
-    int casse;    // how many entries bear its name in another case
-    bool exact;   // an entry bears its name exactly
+    char nom[64]; // the spelling it was found under
+    int n;        // how many entries bear its name, in any case
     bool pris;    // an entry bears its disabled name, in any case
 };
 

@@ -45,9 +45,12 @@ class Run(unittest.TestCase):
             ({p: "/", d: "/"}, {p: "/", d: "/"}, False, False),
             ({p.upper(): "p"}, {d: "p"}, True, False),
             ({p: "p", d.title(): "x"}, {p: "p", d.title(): "x"}, False, False),
-            # Two spellings, none exact: which one was meant is not guessed.
+            # Two spellings, exact or not: which one was meant is not guessed.
             ({p.title(): "1", p.upper(): "2"}, {p.title(): "1", p.upper(): "2"}, False, True),
-            ({p: "p", p.upper(): "2"}, {d: "p", p.upper(): "2"}, True, False),
+            ({p: "p", p.upper(): "2"}, {p: "p", p.upper(): "2"}, False, True),
+            # Names that only begin like the movie or its disabled name.
+            ({p: "p", d + ".bak": "b", "!zulogo": "z", p + "x": "x"},
+             {d: "p", d + ".bak": "b", "!zulogo": "z", p + "x": "x"}, True, False),
         ]
         for avant, apres, ok, seul in cas:
             if not (seul and WINDOWS):
