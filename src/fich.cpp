@@ -14,24 +14,24 @@ static void copier(char *d, size_t n, const char *s)
     d[0] = '\0';
 }
 
-// Takes each movie to be under its exact name and its disabled name to be
-// free, and leaves the rename to find out.
+// Takes each movie to be under its exact name, with nothing in the way of
+// its new name, and leaves the rename to find out.
 static void exacts(const film *tab, int n, lieu *l)
 {
     for (int i = 0; i < n; i++) {
-        copier(l[i].nom, sizeof l[i].nom, tab[i].nom);
+        copier(l[i].nom, sizeof l[i].nom, tab[i].de);
         l[i].n = 1;
         l[i].pris = false;
     }
 }
 
-int desactiver(const film *f, const lieu *l)
+int deplacer(const film *f, const lieu *l)
 {
     if (l->pris)
-        return -1; // Windows would see the disabled name as taken
+        return -1; // Windows would see the new name as taken
     if (l->n != 1)
         return -1; // missing, or several spellings: which one is meant is not guessed
-    return renommer(l->nom, f->desac);
+    return renommer(l->nom, f->vers);
 }
 
 #ifdef _WIN32
@@ -78,9 +78,9 @@ static bool pareil(const char *a, const char *b)
 static void voir(const char *nom, const film *tab, int n, lieu *l)
 {
     for (int i = 0; i < n; i++) {
-        if (pareil(nom, tab[i].nom) && l[i].n++ == 0)
+        if (pareil(nom, tab[i].de) && l[i].n++ == 0)
             copier(l[i].nom, sizeof l[i].nom, nom);
-        if (pareil(nom, tab[i].desac))
+        if (pareil(nom, tab[i].vers))
             l[i].pris = true;
     }
 }

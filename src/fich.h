@@ -3,25 +3,25 @@
 #ifndef FICH_H
 #define FICH_H
 
-// One movie: the name the game looks it up by, and the name that disables it.
+// One movie's rename: the name it is under, and the name it goes to.
 struct film {
-    const char *nom;
-    const char *desac;
+    const char *de;
+    const char *vers;
 };
 
 // Where one movie stands in the working directory.
 struct lieu {
     char nom[64]; // the spelling it was found under
     int n;        // how many entries bear its name, in any case
-    bool pris;    // an entry bears its disabled name, in any case
+    bool pris;    // an entry bears the name it goes to, in any case
 };
 
 // Finds the n movies of tab in the working directory, in one pass over it.
 void reperer(const film *tab, int n, lieu *l);
 
-// Renames the movie f, found at l, to its disabled name.
+// Renames the movie f, found at l, to the name it goes to.
 // 0 when done; -1 when nothing was changed.
-int desactiver(const film *f, const lieu *l);
+int deplacer(const film *f, const lieu *l);
 
 // Renames de to vers, failing rather than replace anything at vers.
 // 0 when done; -1 when nothing was changed.

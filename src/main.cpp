@@ -1,29 +1,41 @@
-// disable-movies: puts three movies of the game out of use by renaming each
-// one, in the current directory, to its name with "!" in front. The game no
-// longer finds them and starts without them.
+// disable-movies puts three movies of the game out of use by renaming each
+// one, in the current directory, to its name with "!" in front: the game no
+// longer finds them and starts without them. enable-movies, the same text
+// built with RETOUR defined, renames them back.
 
 #include <stdio.h>
 
 #include "fich.h"
 #include "pause.h"
 
-// The movies, in the order they are renamed.
-static const film films[] = {
+// The movies, in the order they are renamed: each one's name, then the name
+// that disables it.
+static const char *const films[][2] = {
     {"attract_movie_french_pal.vp6", "!attract_movie_french_pal.vp6"},
     {"zulogo_french_pal.vp6", "!zulogo_french_pal.vp6"},
     {"psa_french_pal.vp6", "!psa_french_pal.vp6"},
 };
 enum { NFILMS = sizeof films / sizeof films[0] };
 
+// Which of its two names each movie is renamed from.
+#ifdef RETOUR
+enum { DE = 1 };
+#else
+enum { DE = 0 };
+#endif
+
 int main()
 {
+    film f[NFILMS];
+    for (int i = 0; i < NFILMS; i++)
+        f[i] = {films[i][DE], films[i][1 - DE]};
     lieu l[NFILMS];
-    reperer(films, NFILMS, l);
+    reperer(f, NFILMS, l);
 
     // Every rename is tried, and none is undone when another fails.
     int cmpt = 0;
     for (int i = 0; i < NFILMS; i++)
-        if (desactiver(&films[i], &l[i]) == 0)
+        if (deplacer(&f[i], &l[i]) == 0)
             cmpt++;
 
     // One verdict, whatever went wrong; a failed write goes unnoticed.

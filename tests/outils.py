@@ -14,11 +14,15 @@ import time
 from pathlib import Path
 
 EXE = os.environ["DM_EXE"]
+AUTRE = os.environ.get("DM_AUTRE", "")  # the program that renames the other way
 LANCEUR = shlex.split(os.environ.get("DM_LAUNCHER", ""))
 WINDOWS = EXE.endswith(".exe")
 FIN = "\r\n" if WINDOWS else "\n"  # stdout is in text mode on Windows
 OK, ERR = "Operation reussie !", "Erreur : fichiers introuvables !"
 FILMS = ("attract_movie_french_pal.vp6", "zulogo_french_pal.vp6", "psa_french_pal.vp6")
+RETOUR = os.path.basename(EXE).startswith("enable")
+# Each movie's rename by this program: (from, to).
+PAIRES = [("!" + f, f) if RETOUR else (f, "!" + f) for f in FILMS]
 
 
 def creer(d, arbre):
@@ -61,15 +65,17 @@ def attendre(p):
             os.killpg(p.pid, signal.SIGKILL)
 
 
-def essai(avant, args=(), sortie=subprocess.PIPE):
-    """Runs the program with no terminal and stdin from /dev/null in a fresh
-    directory holding avant; sortie: its stdout, None for closed.
-    Returns (status, stdout, stderr, what the directory holds then)."""
+def essai(avant, args=(), sortie=subprocess.PIPE, exes=(EXE,)):
+    """Runs each of exes in turn with no terminal and stdin from /dev/null in
+    a fresh directory holding avant; sortie: its stdout, None for closed.
+    Returns (status, stdout, stderr) of the last, and what the directory
+    holds then."""
     with tempfile.TemporaryDirectory() as d:
         creer(d, avant)
-        p = lancer(LANCEUR + [EXE, *args], sortie is None, cwd=d, stdin=subprocess.DEVNULL,
-                   stdout=sortie, stderr=subprocess.PIPE)
-        out, err = attendre(p)
+        for exe in exes:
+            p = lancer(LANCEUR + [exe, *args], sortie is None, cwd=d, stdin=subprocess.DEVNULL,
+                       stdout=sortie, stderr=subprocess.PIPE)
+            out, err = attendre(p)
         return p.returncode, (out or b"").decode(), err.decode(), lire(d)
 
 
