@@ -4,12 +4,16 @@
 
 #include "pause.h"
 
+#include <stdio.h>
+
 #ifdef _WIN32
 
 #include <conio.h>
 
 void attente()
 {
+    // The verdict is out before the wait, even into a file or pipe.
+    (void)fflush(stdout);
     _getch(); // which key it was does not matter
 }
 
@@ -157,10 +161,12 @@ static void touche(int c, bool alt)
 
 void attente()
 {
-    // The verdict may still be in stdout's buffer, to be written at exit. A
-    // reader that has gone away must not turn that write into death by
-    // SIGPIPE: a failed write goes unnoticed.
+    // The verdict is written out before the wait: into a file or pipe it
+    // would otherwise stay in stdout's buffer until the key, and be lost if a
+    // signal ended the wait. A reader that has gone away must not turn that
+    // write into death by SIGPIPE: a failed write goes unnoticed.
     (void)signal(SIGPIPE, SIG_IGN);
+    (void)fflush(stdout);
 
     tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)

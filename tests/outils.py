@@ -47,8 +47,8 @@ def lancer(cmd, ferme=False, **kw):
             signal.signal(s, signal.SIG_DFL)
         if ferme:
             os.close(1)
-        elif os.isatty(1):
-            fcntl.ioctl(1, termios.TIOCSCTTY, 0)
+        elif os.isatty(2):  # stderr: stdout may be redirected
+            fcntl.ioctl(2, termios.TIOCSCTTY, 0)
     return subprocess.Popen(cmd, start_new_session=True, preexec_fn=enfant, **kw)
 
 
@@ -77,13 +77,14 @@ class Tty:
     """The program with a pseudo-terminal as its controlling terminal; the
     slave end stays open here, to read the terminal's settings and input."""
 
-    def __init__(self, d, entree=None, tape=b"", fond=False):
+    def __init__(self, d, tape=b"", fond=False, **kw):
+        """kw: lancer's, as stdin or stdout instead of the terminal."""
         self.m, self.s = os.openpty()
         self.avant = termios.tcgetattr(self.s)
         os.write(self.m, tape)  # typed before the program starts
         job = ["sh", "-mc", '"$@" & wait $!', "sh"] if fond else []  # a background job
-        self.p = lancer(job + LANCEUR + [EXE], cwd=d, stdin=entree or self.s, stdout=self.s,
-                        stderr=self.s)
+        self.p = lancer(job + LANCEUR + [EXE], cwd=d,
+                        **{"stdin": self.s, "stdout": self.s, "stderr": self.s, **kw})
 
     def brut(self):
         """Waits until the program has put the terminal in raw mode."""

@@ -1,5 +1,6 @@
 """The wait for one key, with a pseudo-terminal as the program's terminal."""
 
+import os
 import re
 import signal
 import subprocess
@@ -51,7 +52,8 @@ class Terminal(unittest.TestCase):
             cas = [  # name, how the program is started, whether it waits for a key
                 ("key typed before", {"tape": b"k"}, False),
                 ("background job", {"fond": True}, False),
-                ("redirected stdin", {"entree": fichier}, True),
+                ("redirected stdin", {"stdin": fichier}, True),
+                ("stdout a pipe", {"stdout": subprocess.PIPE}, True),
             ]
             for nom, comment, attend in cas:
                 with self.subTest(nom):
@@ -59,6 +61,9 @@ class Terminal(unittest.TestCase):
                     if attend:
                         self.assertTrue(t.brut())
                         self.assertRaises(subprocess.TimeoutExpired, t.p.wait, 0.3)
+                        if t.p.stdout:  # the verdict is out before the key
+                            os.set_blocking(t.p.stdout.fileno(), False)
+                            self.assertEqual(t.p.stdout.read(), (ERR + "\n").encode())
                         t.taper(b"k")
                     self.assertEqual((t.fermer()[0], t.reste(), t.intact()), (0, 0, True))
 
