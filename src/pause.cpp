@@ -36,9 +36,10 @@ static int tty = -1;
 static termios orig;
 
 // Signals that end the program while it waits; the terminal is restored first.
-static const int sigs[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// SIGINT and SIGQUIT come first: attente() looks at how they were left.
+static const int sigs[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
 enum { NSIGS = sizeof sigs / sizeof sigs[0] };
-static struct sigaction anc[NSIGS];
+static struct sigaction anc[NSIGS]; // their actions when the program started
 
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
 static int brut()
@@ -82,11 +83,9 @@ static void armer()
     sigemptyset(&sa.sa_mask);
     for (int s : sigs)
         sigaddset(&sa.sa_mask, s);
-    for (int i = 0; i < NSIGS; i++) {
-        sigaction(sigs[i], nullptr, &anc[i]);
+    for (int i = 0; i < NSIGS; i++)
         if (anc[i].sa_handler != SIG_IGN) // ignored when started: stays so
             sigaction(sigs[i], &sa, nullptr);
-    }
 }
 
 static void desarmer()
@@ -167,6 +166,14 @@ void attente()
     // write into death by SIGPIPE: a failed write goes unnoticed.
     (void)signal(SIGPIPE, SIG_IGN);
     (void)fflush(stdout);
+
+    for (int i = 0; i < NSIGS; i++)
+        sigaction(sigs[i], nullptr, &anc[i]);
+    // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
+    // ignored, in the foreground's process group: such a command is not at
+    // the keyboard's command, and must leave the terminal alone.
+    if (anc[0].sa_handler == SIG_IGN && anc[1].sa_handler == SIG_IGN)
+        return;
 
     tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)

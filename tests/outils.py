@@ -77,13 +77,13 @@ class Tty:
     """The program with a pseudo-terminal as its controlling terminal; the
     slave end stays open here, to read the terminal's settings and input."""
 
-    def __init__(self, d, tape=b"", fond=False, **kw):
-        """kw: lancer's, as stdin or stdout instead of the terminal."""
+    def __init__(self, d, tape=b"", job=(), **kw):
+        """job: the command line that starts the program, in front of it;
+        kw: lancer's, as stdin or stdout instead of the terminal."""
         self.m, self.s = os.openpty()
         self.avant = termios.tcgetattr(self.s)
         os.write(self.m, tape)  # typed before the program starts
-        job = ["sh", "-mc", '"$@" & wait $!', "sh"] if fond else []  # a background job
-        self.p = lancer(job + LANCEUR + [EXE], cwd=d,
+        self.p = lancer([*job, *LANCEUR, EXE], cwd=d,
                         **{"stdin": self.s, "stdout": self.s, "stderr": self.s, **kw})
 
     def brut(self):

@@ -51,7 +51,8 @@ class Terminal(unittest.TestCase):
         with open("/etc/passwd") as fichier:
             cas = [  # name, how the program is started, whether it waits for a key
                 ("key typed before", {"tape": b"k"}, False),
-                ("background job", {"fond": True}, False),
+                ("background job", {"job": ["sh", "-mc", '"$@" & wait $!', "sh"]}, False),
+                ("& in a script", {"job": ["sh", "-c", '"$@" & wait', "sh"]}, False),
                 ("redirected stdin", {"stdin": fichier}, True),
                 ("stdout a pipe", {"stdout": subprocess.PIPE}, True),
             ]
