@@ -86,10 +86,11 @@ class Tty:
         self.p = lancer([*job, *LANCEUR, EXE], cwd=d,
                         **{"stdin": self.s, "stdout": self.s, "stderr": self.s, **kw})
 
-    def brut(self):
-        """Waits until the program has put the terminal in raw mode."""
+    def brut(self, oui=True):
+        """Waits until the program has put the terminal in raw mode, or
+        with oui false until it has taken it out."""
         for _ in range(3000):
-            if not termios.tcgetattr(self.m)[3] & termios.ICANON:
+            if bool(termios.tcgetattr(self.m)[3] & termios.ICANON) != oui:
                 return True
             time.sleep(0.01)
         return False

@@ -76,6 +76,22 @@ class Terminal(unittest.TestCase):
                 t.p.send_signal(sig)
                 self.assertEqual((t.fermer()[0], t.intact()), (-sig, True))
 
+    def test_stopped_then_fg(self):
+        cas = [  # signal, what the shell does when a line is typed during the stop
+            (signal.SIGTSTP, "fg"), (signal.SIGTTIN, "fg"), (signal.SIGTTOU, "fg"),
+            (signal.SIGTSTP, "bg; sleep 0.5; fg"),  # continued in the background first
+        ]
+        for sig, suite in cas:
+            with self.subTest(sig=sig, suite=suite):
+                t = Tty(self.d, job=["sh", "-mc", '"$@"; read r; ' + suite, "sh"])
+                self.assertTrue(t.brut())
+                os.killpg(os.tcgetpgrp(t.m), sig)
+                self.assertTrue(t.brut(False) and t.intact())  # as found while stopped
+                t.taper(b"\n")
+                self.assertTrue(t.brut())
+                t.taper(b"\x1b[A")
+                self.assertEqual((t.fermer()[0], t.reste(), t.intact()), (0, 0, True))
+
 
 if __name__ == "__main__":
     unittest.main()
