@@ -39,12 +39,13 @@ def lire(d):
             else p.read_text() for p in Path(d).iterdir()}
 
 
-def lancer(cmd, ferme=False, **kw):
-    """Starts cmd in a session of its own, with the default signal actions
-    whatever the test runner ignores; ferme: with stdout closed."""
+def lancer(cmd, ferme=False, ignore=(), **kw):
+    """Starts cmd in a session of its own, the signals in ignore ignored and
+    the others at their default actions whatever the test runner ignores;
+    ferme: with stdout closed."""
     def enfant():
         for s in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP, signal.SIGTERM, signal.SIGPIPE):
-            signal.signal(s, signal.SIG_DFL)
+            signal.signal(s, signal.SIG_IGN if s in ignore else signal.SIG_DFL)
         if ferme:
             os.close(1)
         elif os.isatty(2):  # stderr: stdout may be redirected
