@@ -4,12 +4,16 @@
 
 #include "pause.h"
 
+#include <stdio.h>
+
 #ifdef _WIN32
 
 #include <conio.h>
 
 void attente()
 {
+    // The verdict is out before the wait, even into a file or pipe.
+    (void)fflush(stdout);
     _getch(); // which key it was does not matter
 }
 
@@ -29,12 +33,28 @@ enum {
 };
 
 static int tty = -1;
-static termios orig;
+static termios orig; // the terminal's settings as found, read once
 
-// Signals that end the program while it waits; the terminal is restored first.
-static const int sigs[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// 1 while the terminal is in the wait's raw mode, and only then may it be
+// restored: from the background a restore would stop the program with
+// SIGTTOU, or overwrite the settings of the program that has the terminal.
+static volatile sig_atomic_t cru;
+
+// Signals handled during the wait. SIGINT and SIGQUIT come first: attente()
+// looks at how they were left.
+static const int sigs[] = {
+    SIGINT,  // kill -INT ends the program (Ctrl+C is a key in raw mode)
+    SIGQUIT, // kill -QUIT ends it (Ctrl+\ is a key too)
+    SIGTERM, // kill ends it
+    SIGHUP,  // the terminal is gone, its window closed: ends it
+    SIGTSTP, // kill -TSTP stops it (Ctrl+Z is a key)
+    SIGTTIN, // stops it: a read of the terminal from the background
+    SIGTTOU, // stops it: a change to the terminal from the background
+    SIGCONT, // fg or bg after a stop
+};
 enum { NSIGS = sizeof sigs / sizeof sigs[0] };
-static struct sigaction anc[NSIGS];
+static struct sigaction anc[NSIGS]; // their actions when the program started
+static sigset_t nos;                // all of them, blocked while the handler runs
 
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
 static int brut()
@@ -49,40 +69,60 @@ static int brut()
     t.c_iflag &= ~ISTRIP;                  // keep the 8th bit of UTF-8 bytes
     t.c_cc[VMIN] = 1;                      // a read returns with one byte
     t.c_cc[VTIME] = 0;                     // however long that byte takes
+    cru = 1; // before the change: a signal right after it must undo it
     // TCSANOW, not TCSAFLUSH: a key typed while the renames ran must stay
     // in the input and end the wait at once.
     return tcsetattr(tty, TCSANOW, &t);
 }
 
-// Leaves the terminal as it was found.
+// Leaves the terminal as it was found, if it is in the wait's raw mode.
 static void cuit()
 {
-    tcsetattr(tty, TCSANOW, &orig);
+    if (cru) {
+        tcsetattr(tty, TCSANOW, &orig);
+        cru = 0;
+    }
 }
 
 extern "C" {
-// Restores the terminal, then dies of the signal as if it had not been caught,
-// so that whoever started the program sees how it ended.
-static void fin(int sig)
+// Does what the signal would have done uncaught, the terminal as found
+// meanwhile: ends the program, so that whoever started it sees how it
+// ended, or stops it until fg or bg. Back from a stop, or on any SIGCONT,
+// a program in the foreground again puts the terminal in raw mode again and
+// the wait goes on; in the background it leaves the terminal alone.
+static void recu(int sig)
 {
-    cuit();
-    (void)signal(sig, SIG_DFL);
-    (void)raise(sig);
+    int e = errno; // the poll or read interrupted looks at errno next
+    if (sig != SIGCONT) {
+        cuit();
+        struct sigaction dfl = {};
+        struct sigaction nous = {};
+        dfl.sa_handler = SIG_DFL;
+        sigaction(sig, &dfl, &nous);
+        sigset_t m;
+        sigemptyset(&m);
+        sigaddset(&m, sig);
+        sigprocmask(SIG_UNBLOCK, &m, nullptr);
+        // Ends or stops the program here. In a process group that no shell
+        // looks after (an orphaned one) the kernel discards stops: raise
+        // returns at once.
+        (void)raise(sig);
+        sigaction(sig, &nous, nullptr);
+    }
+    if (!cru && tcgetpgrp(tty) == getpgrp())
+        (void)brut(); // should it fail, the wait goes on in the terminal's own mode
+    errno = e;
 }
 }
 
 static void armer()
 {
     struct sigaction sa = {};
-    sa.sa_handler = fin;
-    sigemptyset(&sa.sa_mask);
-    for (int s : sigs)
-        sigaddset(&sa.sa_mask, s);
-    for (int i = 0; i < NSIGS; i++) {
-        sigaction(sigs[i], nullptr, &anc[i]);
+    sa.sa_handler = recu;
+    sa.sa_mask = nos;
+    for (int i = 0; i < NSIGS; i++)
         if (anc[i].sa_handler != SIG_IGN) // ignored when started: stays so
             sigaction(sigs[i], &sa, nullptr);
-    }
 }
 
 static void desarmer()
@@ -157,26 +197,46 @@ static void touche(int c, bool alt)
 
 void attente()
 {
-    // The verdict may still be in stdout's buffer, to be written at exit. A
-    // reader that has gone away must not turn that write into death by
-    // SIGPIPE: a failed write goes unnoticed.
+    // The verdict is written out before the wait: into a file or pipe it
+    // would otherwise stay in stdout's buffer until the key, and be lost if a
+    // signal ended the wait. A reader that has gone away must not turn that
+    // write into death by SIGPIPE: a failed write goes unnoticed.
     (void)signal(SIGPIPE, SIG_IGN);
+    (void)fflush(stdout);
+
+    sigemptyset(&nos);
+    for (int i = 0; i < NSIGS; i++) {
+        sigaddset(&nos, sigs[i]);
+        sigaction(sigs[i], nullptr, &anc[i]);
+    }
+    // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
+    // ignored, in the foreground's process group: such a command is not at
+    // the keyboard's command, and must leave the terminal alone.
+    if (anc[0].sa_handler == SIG_IGN && anc[1].sa_handler == SIG_IGN)
+        return;
 
     tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)
         return; // no terminal: nobody to wait for
+    // The signals wait while the terminal and the handlers change, so that no
+    // stop or end falls between the two.
+    sigset_t vieux;
+    sigprocmask(SIG_BLOCK, &nos, &vieux);
     // A background job leaves the terminal alone: raw mode would be the
     // foreground program's, and the key the foreground program's too.
     if (tcgetpgrp(tty) == getpgrp() && tcgetattr(tty, &orig) == 0) {
         armer();
         if (brut() == 0) {
+            sigprocmask(SIG_SETMASK, &vieux, nullptr);
             int c = octet(-1);
             if (c >= 0)
                 touche(c, true);
+            sigprocmask(SIG_BLOCK, &nos, nullptr);
         }
         cuit();
         desarmer();
     }
+    sigprocmask(SIG_SETMASK, &vieux, nullptr);
     close(tty);
 }
 

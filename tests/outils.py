@@ -43,16 +43,17 @@ def lire(d):
             else p.read_text() for p in Path(d).iterdir()}
 
 
-def lancer(cmd, ferme=False, **kw):
-    """Starts cmd in a session of its own, with the default signal actions
-    whatever the test runner ignores; ferme: with stdout closed."""
+def lancer(cmd, ferme=False, ignore=(), **kw):
+    """Starts cmd in a session of its own, the signals in ignore ignored and
+    the others at their default actions whatever the test runner ignores;
+    ferme: with stdout closed."""
     def enfant():
         for s in (signal.SIGINT, signal.SIGQUIT, signal.SIGHUP, signal.SIGTERM, signal.SIGPIPE):
-            signal.signal(s, signal.SIG_DFL)
+            signal.signal(s, signal.SIG_IGN if s in ignore else signal.SIG_DFL)
         if ferme:
             os.close(1)
-        elif os.isatty(1):
-            fcntl.ioctl(1, termios.TIOCSCTTY, 0)
+        elif os.isatty(2):  # stderr: stdout may be redirected
+            fcntl.ioctl(2, termios.TIOCSCTTY, 0)
     return subprocess.Popen(cmd, start_new_session=True, preexec_fn=enfant, **kw)
 
 
@@ -83,18 +84,20 @@ class Tty:
     """The program with a pseudo-terminal as its controlling terminal; the
     slave end stays open here, to read the terminal's settings and input."""
 
-    def __init__(self, d, entree=None, tape=b"", fond=False):
+    def __init__(self, d, tape=b"", job=(), **kw):
+        """job: the command line that starts the program, in front of it;
+        kw: lancer's, as stdin or stdout instead of the terminal."""
         self.m, self.s = os.openpty()
         self.avant = termios.tcgetattr(self.s)
         os.write(self.m, tape)  # typed before the program starts
-        job = ["sh", "-mc", '"$@" & wait $!', "sh"] if fond else []  # a background job
-        self.p = lancer(job + LANCEUR + [EXE], cwd=d, stdin=entree or self.s, stdout=self.s,
-                        stderr=self.s)
+        self.p = lancer([*job, *LANCEUR, EXE], cwd=d,
+                        **{"stdin": self.s, "stdout": self.s, "stderr": self.s, **kw})
 
-    def brut(self):
-        """Waits until the program has put the terminal in raw mode."""
+    def brut(self, oui=True):
+        """Waits until the program has put the terminal in raw mode, or
+        with oui false until it has taken it out."""
         for _ in range(3000):
-            if not termios.tcgetattr(self.m)[3] & termios.ICANON:
+            if bool(termios.tcgetattr(self.m)[3] & termios.ICANON) != oui:
                 return True
             time.sleep(0.01)
         return False
