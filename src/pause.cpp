@@ -109,8 +109,10 @@ static void recu(int sig)
         (void)raise(sig);
         sigaction(sig, &nous, nullptr);
     }
-    if (!cru && tcgetpgrp(tty) == getpgrp())
+    if (tcgetpgrp(tty) == getpgrp())
         (void)brut(); // should it fail, the wait goes on in the terminal's own mode
+    else
+        cru = 0; // the terminal is the foreground program's now
     errno = e;
 }
 }
@@ -197,13 +199,16 @@ static void touche(int c, bool alt)
 
 void attente()
 {
-    // The verdict is written out before the wait: into a file or pipe it
-    // would otherwise stay in stdout's buffer until the key, and be lost if a
-    // signal ended the wait. A reader that has gone away must not turn that
-    // write into death by SIGPIPE: a failed write goes unnoticed.
-    (void)signal(SIGPIPE, SIG_IGN);
-    (void)fflush(stdout);
+    // A reader of stdout that has gone away must not turn the verdict's
+    // write, here or at exit, into death by SIGPIPE: a failed write goes
+    // unnoticed.
+    struct sigaction ign = {};
+    ign.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ign, nullptr);
 
+    tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0)
+        return; // no terminal: nobody to wait for, and the verdict goes out now
     sigemptyset(&nos);
     for (int i = 0; i < NSIGS; i++) {
         sigaddset(&nos, sigs[i]);
@@ -212,12 +217,16 @@ void attente()
     // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
     // ignored, in the foreground's process group: such a command is not at
     // the keyboard's command, and must leave the terminal alone.
-    if (anc[0].sa_handler == SIG_IGN && anc[1].sa_handler == SIG_IGN)
+    if (anc[0].sa_handler == SIG_IGN && anc[1].sa_handler == SIG_IGN) {
+        close(tty);
         return;
-
-    tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (tty < 0)
-        return; // no terminal: nobody to wait for
+    }
+    // The verdict is written out before the wait: into a file or pipe it
+    // would otherwise stay in stdout's buffer until the key, and be lost if a
+    // signal ended the wait. All streams, stdout the only one written: so
+    // the program need not import stdout, a symbol the dynamic linker would
+    // look up at every start.
+    (void)fflush(nullptr);
     // The signals wait while the terminal and the handlers change, so that no
     // stop or end falls between the two.
     sigset_t vieux;
