@@ -1,0 +1,241 @@
+"""The programs as black boxes, each case in a fresh folder and a session of
+its own, with no terminal or on a pseudo-terminal. DM_EXE names the program
+under test, DM_AUTRE the one that renames the other way, DM_LAUNCHER what
+runs them (wine for the .exe), DM_PRELOAD a library that makes the calls
+of the C library named in DM_FORCE fail (force.cpp)."""
+
+import errno as E
+import fcntl
+import os
+import re
+import select
+import shlex
+import signal as S
+import subprocess as sp
+import tempfile
+import termios
+import time
+import unittest
+from pathlib import Path
+
+EXE, AUTRE = os.environ["DM_EXE"], os.environ.get("DM_AUTRE", "")
+LANCEUR = shlex.split(os.environ.get("DM_LAUNCHER", ""))
+WIN = EXE.endswith(".exe")
+OK, ERR = "Operation reussie !", "Erreur : fichiers introuvables !"
+FILMS = ("attract_movie_french_pal.vp6", "zulogo_french_pal.vp6", "psa_french_pal.vp6")
+RETOUR = Path(EXE).name.startswith("enable")  # renames each "!" name back
+PAIRES = [("!" + f, f) if RETOUR else (f, "!" + f) for f in FILMS]  # each rename: from, to
+
+
+def lancer(cmd, d, job=(), ignore=(), **kw):
+    """Starts job + cmd in d, in a session of its own with a terminal on
+    stderr as its terminal, the signals in ignore ignored and the others at
+    their default actions."""
+    def enfant():
+        for s in (S.SIGINT, S.SIGQUIT, S.SIGHUP, S.SIGTERM, S.SIGPIPE):
+            S.signal(s, S.SIG_IGN if s in ignore else S.SIG_DFL)
+        if os.isatty(2):
+            fcntl.ioctl(2, termios.TIOCSCTTY, 0)
+    return sp.Popen([*job, *LANCEUR, *cmd], cwd=d, start_new_session=True, preexec_fn=enfant, **kw)
+
+
+def finir(p):
+    """Waits at most 30 s for p, then kills its session."""
+    try:
+        return p.communicate(timeout=30)
+    finally:
+        if p.poll() is None:
+            os.killpg(p.pid, S.SIGKILL)
+
+
+def essai(avant, exes=(EXE,), args=(), force="", **kw):
+    """Runs exes in turn with no terminal in a folder holding avant, {name:
+    contents} where "/" is a folder and "->x" a link to x; force: the calls
+    that fail. The last one's status, stdout and stderr, and the folder."""
+    with tempfile.TemporaryDirectory() as d:
+        for nom, v in avant.items():
+            if v == "/":
+                Path(d, nom).mkdir()
+            elif v[:2] == "->":
+                Path(d, nom).symlink_to(v[2:])
+            else:
+                Path(d, nom).write_text(v)
+        env = {**os.environ, "DM_FORCE": force, "LD_PRELOAD": force and os.environ["DM_PRELOAD"]}
+        for exe in exes:
+            p = lancer([exe, *args], d, env=env, **{"stdin": sp.DEVNULL, "stdout": sp.PIPE,
+                                                    "stderr": sp.PIPE, **kw})
+            out, err = finir(p)
+        return p.returncode, (out or b"").decode(), err.decode(), {
+            p.name: "->" + os.readlink(p) if p.is_symlink() else "/" if p.is_dir()
+            else p.read_text() for p in Path(d).iterdir()}
+
+
+def etats():
+    """Each movie there or not, its new name taken or not: 64 states, among
+    them a second run and a folder without any movie; arguments change
+    nothing. (before, after, verdict, how it runs)."""
+    args = ((), ["--help"], ["/?"], ["-r", PAIRES[0][0]], ["", "a b"])
+    for etat in range(64):
+        avant, apres = {}, {}
+        for i, (de, vers) in enumerate(PAIRES):
+            if etat >> 2 * i & 1:
+                avant[de] = apres[de] = "film " + de
+            if etat >> 2 * i & 2:
+                avant[vers] = apres[vers] = "pris"
+            elif de in avant:
+                apres[vers] = apres.pop(de)
+        yield avant, apres, etat == 0b010101, {"args": args[etat % 5]}
+
+
+def noms():
+    """The psa movie in odd company, the other two renamed beside it. When
+    the verdict is a success the psa movie, under whatever spelling, has
+    moved to its new name; otherwise nothing has changed."""
+    (a, b), (z, y), (p, d) = PAIRES
+    cas = [  # before, verdict, under Wine too (it takes a dangling link for no file)
+        ({p: "p", d: "->ailleurs"}, False, False), ({p: "/", d: "/"}, False, True),
+        ({p.upper(): "p"}, True, True), ({p: "p", d.title(): "x"}, False, True),
+        # Two spellings, exact or not: which one was meant is not guessed.
+        ({p.title(): "1", p.upper(): "2"}, False, False), ({p: "p", p.upper(): "2"}, False, False),
+        # Names that only begin like the movie or its new name.
+        ({p: "p", d + ".bak": "b", "!zulogo": "z", p + "x": "x"}, True, True),
+    ]
+    for avant, ok, wine in cas:
+        apres = {d if ok and k.lower() == p else k: v for k, v in avant.items()}
+        if wine or not WIN:
+            yield {a: "a", z: "z", **avant}, {b: "a", y: "z", **apres}, ok, {}
+
+
+def retours():
+    """This program, then the other: the folder as it was, a movie found in
+    capitals back under its own name."""
+    propre = {**{de: "film " + de for de, _ in PAIRES}, "lisez-moi.txt": "x", "!a.vp6": "y",
+              "sous": "/"}
+    haut = dict(propre)
+    haut[PAIRES[1][0].upper()] = haut.pop(PAIRES[1][0])
+    for avant in (propre, haut):
+        yield avant, propre, True, {"exes": (EXE, AUTRE)}
+
+
+def forces():
+    """The rename where the kernel lacks what it tries first, or where the
+    folder cannot be read and only the rename sees a name taken: each call
+    named fails the first time, for the attract movie."""
+    cas = [  # calls that fail, what stands at the attract movie's new name, whether it moves
+        (f"opendir={E.EACCES}", "pris", False),  # the kernel refuses to replace
+        (f"renameat2={E.EINVAL}", None, True),  # no RENAME_NOREPLACE: link, unlink
+        (f"opendir={E.EACCES} renameat2={E.ENOSYS}", "->x", False),  # the link fails
+        (f"renameat2={E.EOPNOTSUPP} unlinkat={E.EACCES}", None, False),  # the link undone
+        (f"renameat2={E.EPERM}", None, False),  # a refusal: no other way tried
+        (f"renameat2={E.EINVAL} linkat={E.EPERM}", None, True),  # no links: look, rename
+        (f"opendir={E.EACCES} renameat2={E.EINVAL} linkat={E.EMLINK}", "->x", False),
+        (f"renameat2={E.EINVAL} linkat={E.EIO}", None, False),  # a real error
+    ]
+    (a, b), (z, y), (p, d) = PAIRES
+    for force, pris, bouge in cas * (not WIN):
+        la = {b: pris} if pris else {}
+        yield {a: "a", z: "z", p: "p", **la}, {b if bouge else a: "a", y: "z", d: "p", **la}, \
+            bouge, {"force": force}
+
+
+def ecritures():
+    """A standard output closed, full or a pipe nobody reads changes nothing
+    else, and the verdict is nowhere to check."""
+    r, w = os.pipe()
+    os.close(r)
+    for kw in ({"job": ["sh", "-c", 'exec "$@" >&-', "sh"]},
+               {"stdout": os.open("/dev/full", os.O_WRONLY)}, {"stdout": w}):
+        yield {d: d for d, _ in PAIRES}, {v: d for d, v in PAIRES}, None, kw
+
+
+class Run(unittest.TestCase):
+    def test_renames(self):
+        for avant, apres, ok, kw in [*etats(), *noms(), *retours(), *forces(), *ecritures()]:
+            with self.subTest(avant=avant, **kw):
+                st, out, err, vu = essai(avant, **kw)
+                self.assertEqual((st, err, vu), (0, "", apres))
+                if ok is not None:
+                    fin = "\r\n" if WIN else "\n"  # stdout is in text mode on Windows
+                    self.assertEqual(out, (OK if ok else ERR) + fin)
+
+
+def ecran(s):
+    """What the terminal shows, without control sequences. Wine's console
+    moves the cursor where it could write spaces: there, spaces are left out
+    of the comparison too."""
+    s = re.sub(r"\x1b(\[[\x20-\x3f]*[\x40-\x7e]|[^\[])", "", s)
+    return "".join(s.split()) if WIN else s
+
+
+def brut(m, oui=True):
+    """Waits until the terminal is in raw mode, or with oui false out of it."""
+    for _ in range(3000):
+        if bool(termios.tcgetattr(m)[3] & termios.ICANON) != oui:
+            return True
+        time.sleep(0.01)
+    return False
+
+
+FOND = ["sh", "-mc", '"$@" & wait $!', "sh"]  # a background job of a job-control shell
+SCRIPT = ["sh", "-c", '"$@" & wait', "sh"]  # a "cmd &" of a script: SIGINT, SIGQUIT ignored
+ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
+ARRIERE = ["sh", "-mc", '"$@"; read r; bg; sleep 0.5; fg', "sh"]  # the same, bg first
+PAUSE = [  # name, how it starts, steps, exit status, bytes left unread
+    # A key is typed once the terminal is in raw mode: the bytes of one step
+    # at once, each step 30 ms after the one before.
+    ("letter", {}, [b"x"], 0, 0), ("Escape", {}, [b"\x1b"], 0, 0),
+    ("arrow in bytes", {}, [b"\x1b", b"[", b"A"], 0, 0), ("F1", {}, [b"\x1bOP"], 0, 0),
+    ("F5", {}, [b"\x1b[15~"], 0, 0), ("console F1", {}, [b"\x1b[[A"], 0, 0),
+    ("e acute", {}, [b"\xc3\xa9"], 0, 0), ("Alt+e acute", {}, [b"\x1b\xc3\xa9"], 0, 0),
+    ("Ctrl+C", {}, [b"\x03"], 0, 0), ("Ctrl+S", {}, [b"\x13"], 0, 0),
+    ("arrow and letter", {}, [b"\x1b[Ax"], 0, 1), ("key typed before", {"tape": b"k"}, [], 0, 0),
+    # Where it must not wait, must wait, and must have written the verdict.
+    ("background job", {"job": FOND}, [], 0, 0), ("& in a script", {"job": SCRIPT}, [], 0, 0),
+    ("stdin redirected", {"stdin": sp.DEVNULL}, ["attend", b"k"], 0, 0),
+    ("stdout a pipe", {"stdout": sp.PIPE}, ["verdict", b"k"], 0, 0),
+    # Signals, after which the terminal is as found; stopped, then fg.
+    *[(s.name, {}, [s], -s, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT)],
+    ("SIGHUP ignored", {"ignore": [S.SIGHUP]}, [S.SIGHUP, "attend", b"k"], 0, 0),
+    *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, 0)
+      for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
+    ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", b"\x1b[A"], 0, 0),
+]
+
+
+class Pause(unittest.TestCase):
+    def test_wait_for_one_key(self):
+        for nom, kw, pas, st, reste in PAUSE[:1] if WIN else PAUSE:
+            with self.subTest(nom), tempfile.TemporaryDirectory() as d:  # no movie: ERR
+                m, s = os.openpty()
+                avant = termios.tcgetattr(s)
+                os.write(m, kw.get("tape", b""))  # typed before it starts
+                p = lancer([EXE], d, **{"stdin": s, "stdout": s, "stderr": s,
+                                        **{k: v for k, v in kw.items() if k != "tape"}})
+                for x in pas:
+                    if x == "attend":  # still waiting
+                        self.assertRaises(sp.TimeoutExpired, p.wait, 0.3)
+                    elif x == "arret":  # stopped: the terminal as found; a line for fg
+                        self.assertTrue(brut(m, False) and termios.tcgetattr(s) == avant)
+                        os.write(m, b"\n")
+                    elif x == "verdict":  # written before the key
+                        self.assertTrue(brut(m))
+                        self.assertEqual(os.read(p.stdout.fileno(), 99), (ERR + "\n").encode())
+                    else:
+                        self.assertTrue(brut(m))
+                        time.sleep(0.03)
+                        if isinstance(x, bytes):
+                            os.write(m, x)
+                        else:  # a signal, to the job in the foreground
+                            os.killpg(os.tcgetpgrp(m), x)
+                finir(p)
+                vu = b""
+                while select.select([m], [], [], 0.05)[0]:
+                    vu += os.read(m, 4096)
+                self.assertEqual(p.returncode, st)
+                if not kw:  # on the screen: the verdict, and nothing of the key
+                    self.assertEqual(ecran(vu.decode(errors="replace")), ecran(ERR + "\r\n"))
+                if not WIN:  # Wine's console, not the program, owns the terminal
+                    n = int.from_bytes(fcntl.ioctl(s, termios.FIONREAD, b"\0" * 4), "little")
+                    self.assertEqual((n, termios.tcgetattr(s) == avant), (reste, True))
+                os.close(m)
+                os.close(s)
