@@ -25,6 +25,10 @@ static void exacts(const film *tab, int n, lieu *l)
     }
 }
 
+// Renames de to vers, failing rather than replace anything at vers.
+// 0 when done; -1 when nothing was changed.
+static int renommer(const char *de, const char *vers);
+
 int deplacer(const film *f, const lieu *l)
 {
     if (l->pris)
@@ -43,7 +47,7 @@ void reperer(const film *tab, int n, lieu *l)
 }
 
 // The runtime's rename never replaces an existing file.
-int renommer(const char *de, const char *vers)
+static int renommer(const char *de, const char *vers)
 {
     return rename(de, vers) == 0 ? 0 : -1;
 }
@@ -103,7 +107,7 @@ void reperer(const film *tab, int n, lieu *l)
     closedir(d);
 }
 
-int renommer(const char *de, const char *vers)
+static int renommer(const char *de, const char *vers)
 {
     // Atomic, and its EEXIST can be trusted.
     if (renameat2(AT_FDCWD, de, AT_FDCWD, vers, RENAME_NOREPLACE) == 0)

@@ -23,8 +23,4 @@ void reperer(const film *tab, int n, lieu *l);
 // 0 when done; -1 when nothing was changed.
 int deplacer(const film *f, const lieu *l);
 
-// Renames de to vers, failing rather than replace anything at vers.
-// 0 when done; -1 when nothing was changed.
-int renommer(const char *de, const char *vers);
-
 #endif

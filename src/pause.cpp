@@ -42,7 +42,7 @@ static volatile sig_atomic_t cru;
 
 // Signals handled during the wait. SIGINT and SIGQUIT come first: attente()
 // looks at how they were left.
-static const int sigs[] = {
+static constexpr int sigs[] = {
     SIGINT,  // kill -INT ends the program (Ctrl+C is a key in raw mode)
     SIGQUIT, // kill -QUIT ends it (Ctrl+\ is a key too)
     SIGTERM, // kill ends it
@@ -53,6 +53,7 @@ static const int sigs[] = {
     SIGCONT, // fg or bg after a stop
 };
 enum { NSIGS = sizeof sigs / sizeof sigs[0] };
+static_assert(sigs[0] == SIGINT && sigs[1] == SIGQUIT, "attente() reads anc[0] and anc[1]");
 static struct sigaction anc[NSIGS]; // their actions when the program started
 static sigset_t nos;                // all of them, blocked while the handler runs
 

@@ -1,8 +1,8 @@
 """The programs as black boxes, each case in a fresh folder and a session of
 its own, with no terminal or on a pseudo-terminal. DM_EXE names the program
 under test, DM_AUTRE the one that renames the other way, DM_LAUNCHER what
-runs them (wine for the .exe), DM_PRELOAD a library that makes the calls
-of the C library named in DM_FORCE fail (force.cpp)."""
+runs them (wine for the .exe), DM_PRELOAD a library that makes chosen calls
+of the C library fail (force.cpp)."""
 
 import errno as E
 import fcntl
@@ -48,10 +48,11 @@ def finir(p):
             os.killpg(p.pid, S.SIGKILL)
 
 
-def essai(avant, exes=(EXE,), args=(), force="", **kw):
+def essai(avant, exes=(EXE,), args=(), force=None, **kw):
     """Runs exes in turn with no terminal in a folder holding avant, {name:
-    contents} where "/" is a folder and "->x" a link to x; force: the calls
-    that fail. The last one's status, stdout and stderr, and the folder."""
+    contents} where "/" is a folder and "->x" a link to x; force: {call:
+    errno} for calls that fail. The last one's status, stdout and stderr,
+    and the folder."""
     with tempfile.TemporaryDirectory() as d:
         for nom, v in avant.items():
             if v == "/":
@@ -60,7 +61,9 @@ def essai(avant, exes=(EXE,), args=(), force="", **kw):
                 Path(d, nom).symlink_to(v[2:])
             else:
                 Path(d, nom).write_text(v)
-        env = {**os.environ, "DM_FORCE": force, "LD_PRELOAD": force and os.environ["DM_PRELOAD"]}
+        env = {**os.environ, **{"DM_FORCE_" + f: str(e) for f, e in (force or {}).items()}}
+        if force:
+            env["LD_PRELOAD"] = os.environ["DM_PRELOAD"]
         for exe in exes:
             p = lancer([exe, *args], d, env=env, **{"stdin": sp.DEVNULL, "stdout": sp.PIPE,
                                                     "stderr": sp.PIPE, **kw})
@@ -122,14 +125,16 @@ def forces():
     folder cannot be read and only the rename sees a name taken: each call
     named fails the first time, for the attract movie."""
     cas = [  # calls that fail, what stands at the attract movie's new name, whether it moves
-        (f"opendir={E.EACCES}", "pris", False),  # the kernel refuses to replace
-        (f"renameat2={E.EINVAL}", None, True),  # no RENAME_NOREPLACE: link, unlink
-        (f"opendir={E.EACCES} renameat2={E.ENOSYS}", "->x", False),  # the link fails
-        (f"renameat2={E.EOPNOTSUPP} unlinkat={E.EACCES}", None, False),  # the link undone
-        (f"renameat2={E.EPERM}", None, False),  # a refusal: no other way tried
-        (f"renameat2={E.EINVAL} linkat={E.EPERM}", None, True),  # no links: look, rename
-        (f"opendir={E.EACCES} renameat2={E.EINVAL} linkat={E.EMLINK}", "->x", False),
-        (f"renameat2={E.EINVAL} linkat={E.EIO}", None, False),  # a real error
+        ({"opendir": E.EACCES}, "pris", False),  # the kernel itself refuses to replace
+        # No RENAME_NOREPLACE: a link, then an unlink, undone when the unlink fails.
+        ({"renameat2": E.EOPNOTSUPP}, None, True), ({"renameat2": E.ENOSYS}, None, True),
+        ({"renameat2": E.EINVAL, "unlinkat": E.EACCES}, None, False),
+        ({"renameat2": E.EPERM}, None, False),  # a refusal: no other way tried
+        # No hard links either: look, then rename; a dangling link counts as taken.
+        ({"renameat2": E.EINVAL, "linkat": E.EPERM}, None, True),
+        ({"renameat2": E.EINVAL, "linkat": E.EMLINK}, None, True),
+        ({"opendir": E.EACCES, "renameat2": E.EINVAL, "linkat": E.EOPNOTSUPP}, "->x", False),
+        ({"renameat2": E.EINVAL, "linkat": E.EIO}, None, False),  # a real error
     ]
     (a, b), (z, y), (p, d) = PAIRES
     for force, pris, bouge in cas * (not WIN):
@@ -182,7 +187,7 @@ ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on 
 ARRIERE = ["sh", "-mc", '"$@"; read r; bg; sleep 0.5; fg', "sh"]  # the same, bg first
 PAUSE = [  # name, how it starts, steps, exit status, bytes left unread
     # A key is typed once the terminal is in raw mode: the bytes of one step
-    # at once, each step 30 ms after the one before.
+    # at once, each step 10 ms after the one before.
     ("letter", {}, [b"x"], 0, 0), ("Escape", {}, [b"\x1b"], 0, 0),
     ("arrow in bytes", {}, [b"\x1b", b"[", b"A"], 0, 0), ("F1", {}, [b"\x1bOP"], 0, 0),
     ("F5", {}, [b"\x1b[15~"], 0, 0), ("console F1", {}, [b"\x1b[[A"], 0, 0),
@@ -203,6 +208,7 @@ PAUSE = [  # name, how it starts, steps, exit status, bytes left unread
 
 
 class Pause(unittest.TestCase):
+    @unittest.skipIf(RETOUR, "both programs share the pause: it runs once")
     def test_wait_for_one_key(self):
         for nom, kw, pas, st, reste in PAUSE[:1] if WIN else PAUSE:
             with self.subTest(nom), tempfile.TemporaryDirectory() as d:  # no movie: ERR
@@ -211,31 +217,34 @@ class Pause(unittest.TestCase):
                 os.write(m, kw.get("tape", b""))  # typed before it starts
                 p = lancer([EXE], d, **{"stdin": s, "stdout": s, "stderr": s,
                                         **{k: v for k, v in kw.items() if k != "tape"}})
-                for x in pas:
-                    if x == "attend":  # still waiting
-                        self.assertRaises(sp.TimeoutExpired, p.wait, 0.3)
-                    elif x == "arret":  # stopped: the terminal as found; a line for fg
-                        self.assertTrue(brut(m, False) and termios.tcgetattr(s) == avant)
-                        os.write(m, b"\n")
-                    elif x == "verdict":  # written before the key
-                        self.assertTrue(brut(m))
-                        self.assertEqual(os.read(p.stdout.fileno(), 99), (ERR + "\n").encode())
-                    else:
-                        self.assertTrue(brut(m))
-                        time.sleep(0.03)
-                        if isinstance(x, bytes):
-                            os.write(m, x)
-                        else:  # a signal, to the job in the foreground
-                            os.killpg(os.tcgetpgrp(m), x)
-                finir(p)
-                vu = b""
-                while select.select([m], [], [], 0.05)[0]:
-                    vu += os.read(m, 4096)
+                try:
+                    for x in pas:
+                        if x == "attend":  # still waiting
+                            self.assertRaises(sp.TimeoutExpired, p.wait, 0.3)
+                        elif x == "arret":  # stopped: the terminal as found; a line for fg
+                            self.assertTrue(brut(m, False) and termios.tcgetattr(s) == avant)
+                            os.write(m, b"\n")
+                        elif x == "verdict":  # written before the key
+                            self.assertTrue(brut(m) and select.select([p.stdout], [], [], 5)[0])
+                            self.assertEqual(os.read(p.stdout.fileno(), 99), (ERR + "\n").encode())
+                        else:
+                            self.assertTrue(brut(m))
+                            time.sleep(0.01)
+                            if isinstance(x, bytes):
+                                os.write(m, x)
+                            else:  # a signal, to the job in the foreground
+                                os.killpg(os.tcgetpgrp(m), x)
+                finally:
+                    finir(p)
+                    vu = b""
+                    while select.select([m], [], [], 0.05)[0]:
+                        vu += os.read(m, 4096)
+                    n = int.from_bytes(fcntl.ioctl(s, termios.FIONREAD, b"\0" * 4), "little")
+                    intact = termios.tcgetattr(s) == avant
+                    os.close(m)
+                    os.close(s)
                 self.assertEqual(p.returncode, st)
                 if not kw:  # on the screen: the verdict, and nothing of the key
                     self.assertEqual(ecran(vu.decode(errors="replace")), ecran(ERR + "\r\n"))
                 if not WIN:  # Wine's console, not the program, owns the terminal
-                    n = int.from_bytes(fcntl.ioctl(s, termios.FIONREAD, b"\0" * 4), "little")
-                    self.assertEqual((n, termios.tcgetattr(s) == avant), (reste, True))
-                os.close(m)
-                os.close(s)
+                    self.assertEqual((n, intact), (reste, True))

@@ -1,24 +1,12 @@
-// Preloaded into the program under test: each call named in DM_FORCE, as in
-// "renameat2=22 linkat=1", fails with that errno the first time it is made,
-// so that the file systems the rename must cope with need not exist here.
+// Preloaded into the program under test: a call f for which DM_FORCE_f is
+// set, as in DM_FORCE_renameat2=22, fails with that errno the first time it
+// is made, so that the file systems the rename must cope with need not exist
+// here.
 #include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
-
-// The errno forced on the call f, or 0.
-static int force(const char *f)
-{
-    char nom[16];
-    int e, n;
-    for (const char *p = getenv("DM_FORCE"); p && sscanf(p, " %15[a-z0-9]=%d%n", nom, &e, &n) == 2;
-         p += n)
-        if (strcmp(nom, f) == 0)
-            return e;
-    return 0;
-}
 
 // The call f, with its result type, its value on failure, its parameters and
 // how it passes them on.
@@ -26,8 +14,11 @@ static int force(const char *f)
     extern "C" t f params                                                                          \
     {                                                                                              \
         static int fois;                                                                           \
-        if (fois++ == 0 && (errno = force(#f)) != 0)                                               \
+        const char *force = getenv("DM_FORCE_" #f);                                                \
+        if (fois++ == 0 && force != nullptr) {                                                     \
+            errno = atoi(force);                                                                   \
             return echec;                                                                          \
+        }                                                                                          \
         return reinterpret_cast<decltype(&f)>(dlsym(RTLD_NEXT, #f)) args;                          \
     }
 
