@@ -184,6 +184,7 @@ def brut(m, oui=True):
 FOND = ["sh", "-mc", '"$@" & wait $!', "sh"]  # a background job of a job-control shell
 SCRIPT = ["sh", "-c", '"$@" & wait', "sh"]  # a "cmd &" of a script: SIGINT, SIGQUIT ignored
 ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
+DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
 ARRIERE = ["sh", "-mc", '"$@"; read r; bg; sleep 0.5; fg', "sh"]  # the same, bg first
 PAUSE = [  # name, how it starts, steps, exit status, bytes left unread
     # A key is typed once the terminal is in raw mode: the bytes of one step
@@ -203,7 +204,8 @@ PAUSE = [  # name, how it starts, steps, exit status, bytes left unread
     ("SIGHUP ignored", {"ignore": [S.SIGHUP]}, [S.SIGHUP, "attend", b"k"], 0, 0),
     *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, 0)
       for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
-    ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", b"\x1b[A"], 0, 0),
+    ("stopped twice", {"job": DEUX}, [S.SIGTSTP, "arret", S.SIGTSTP, "arret", b"\x1b[A"], 0, 0),
+    ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, 0),
 ]
 
 
@@ -224,6 +226,9 @@ class Pause(unittest.TestCase):
                         elif x == "arret":  # stopped: the terminal as found; a line for fg
                             self.assertTrue(brut(m, False) and termios.tcgetattr(s) == avant)
                             os.write(m, b"\n")
+                        elif x == "calme":  # in the background: the terminal left alone
+                            time.sleep(0.25)
+                            self.assertEqual(termios.tcgetattr(s), avant)
                         elif x == "verdict":  # written before the key
                             self.assertTrue(brut(m) and select.select([p.stdout], [], [], 5)[0])
                             self.assertEqual(os.read(p.stdout.fileno(), 99), (ERR + "\n").encode())
