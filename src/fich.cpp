@@ -40,16 +40,23 @@ int deplacer(const film *f, const lieu *l)
 
 #ifdef _WIN32
 
+#include <io.h>
+
 // The file system matches names without regard to case: nothing to look up.
 void reperer(const film *tab, int n, lieu *l)
 {
     exacts(tab, n, l);
 }
 
-// The runtime's rename never replaces an existing file.
+// The runtime's rename never replaces an existing file. It counts only if
+// the old name is gone afterwards: under Wine, in a folder of a file system
+// that tells case apart, a second spelling of the name is still there to be
+// found, and a rename onto another link to the same file changes nothing.
 static int renommer(const char *de, const char *vers)
 {
-    return rename(de, vers) == 0 ? 0 : -1;
+    if (rename(de, vers) != 0)
+        return -1;
+    return _access(de, 0) == 0 ? -1 : 0;
 }
 
 #else

@@ -50,7 +50,8 @@ def finir(p):
 
 def essai(avant, exes=(EXE,), args=(), force=None, **kw):
     """Runs exes in turn with no terminal in a folder holding avant, {name:
-    contents} where "/" is a folder and "->x" a link to x; force: {call:
+    contents} where "/" is a folder, "->x" a link to x and "=x" a hard link
+    to x, made after x; force: {call:
     errno} for calls that fail. The last one's status, stdout and stderr,
     and the folder."""
     with tempfile.TemporaryDirectory() as d:
@@ -59,6 +60,8 @@ def essai(avant, exes=(EXE,), args=(), force=None, **kw):
                 Path(d, nom).mkdir()
             elif v[:2] == "->":
                 Path(d, nom).symlink_to(v[2:])
+            elif v[:1] == "=":
+                os.link(Path(d, v[1:]), Path(d, nom))
             else:
                 Path(d, nom).write_text(v)
         env = {**os.environ, **{"DM_FORCE_" + f: str(e) for f, e in (force or {}).items()}}
@@ -95,16 +98,21 @@ def noms():
     the verdict is a success the psa movie, under whatever spelling, has
     moved to its new name; otherwise nothing has changed."""
     (a, b), (z, y), (p, d) = PAIRES
-    cas = [  # before, verdict, under Wine too (it takes a dangling link for no file)
+    cas = [  # before, verdict, under Wine too (it takes a dangling link for no file), or after
+        # there, where Wine takes the exact name and then sees the other one left
         ({p: "p", d: "->ailleurs"}, False, False), ({p: "/", d: "/"}, False, True),
         ({p.upper(): "p"}, True, True), ({p: "p", d.title(): "x"}, False, True),
+        ({p: "p", d: "=" + p}, False, True),  # the new name another link to the movie
         # Two spellings, exact or not: which one was meant is not guessed.
-        ({p.title(): "1", p.upper(): "2"}, False, False), ({p: "p", p.upper(): "2"}, False, False),
+        ({p.title(): "1", p.upper(): "2"}, False, False),
+        ({p: "p", p.upper(): "2"}, False, {d: "p", p.upper(): "2"}),
         # Names that only begin like the movie or its new name.
         ({p: "p", d + ".bak": "b", "!zulogo": "z", p + "x": "x"}, True, True),
     ]
     for avant, ok, wine in cas:
-        apres = {d if ok and k.lower() == p else k: v for k, v in avant.items()}
+        apres = wine if WIN and wine is not True else {
+            d if ok and k.lower() == p else k: avant[v[1:]] if v[:1] == "=" else v
+            for k, v in avant.items()}
         if wine or not WIN:
             yield {a: "a", z: "z", **avant}, {b: "a", y: "z", **apres}, ok, {}
 
