@@ -23,6 +23,7 @@ void attente()
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -210,6 +211,25 @@ void attente()
     tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (tty < 0)
         return; // no terminal: nobody to wait for, and the verdict goes out now
+    // Opened where stdin, stdout or stderr was closed, the terminal would
+    // take their place: the verdict would be written to it. Moved above them,
+    // it leaves the closed one closed.
+    if (tty <= STDERR_FILENO) {
+        int haut = fcntl(tty, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        close(tty);
+        if (haut < 0)
+            return;
+        tty = haut;
+    }
+    // Into a pipe, the verdict goes to another program of the pipeline,
+    // which may itself use the terminal, as a pager does: it saves the
+    // terminal's settings and puts them back on leaving, and two programs
+    // doing so at once leave the terminal raw. So the terminal is left alone.
+    struct stat st;
+    if (fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode)) {
+        close(tty);
+        return;
+    }
     sigemptyset(&nos);
     for (int i = 0; i < NSIGS; i++) {
         sigaddset(&nos, sigs[i]);

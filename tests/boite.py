@@ -24,6 +24,8 @@ WIN = EXE.endswith(".exe")
 OK, ERR = "Operation reussie !", "Erreur : fichiers introuvables !"
 FILMS = ("attract_movie_french_pal.vp6", "zulogo_french_pal.vp6", "psa_french_pal.vp6")
 RETOUR = Path(EXE).name.startswith("enable")  # renames each "!" name back
+FIN = "\r\n" if WIN else "\n"  # stdout is in text mode on Windows
+FERME = ["sh", "-c", 'exec "$@" >&-', "sh"]  # stdout closed
 PAIRES = [("!" + f, f) if RETOUR else (f, "!" + f) for f in FILMS]  # each rename: from, to
 
 
@@ -156,7 +158,7 @@ def ecritures():
     else, and the verdict is nowhere to check."""
     r, w = os.pipe()
     os.close(r)
-    for kw in ({"job": ["sh", "-c", 'exec "$@" >&-', "sh"]},
+    for kw in ({"job": FERME},
                {"stdout": os.open("/dev/full", os.O_WRONLY)}, {"stdout": w}):
         yield {d: d for d, _ in PAIRES}, {v: d for d, v in PAIRES}, None, kw
 
@@ -168,8 +170,7 @@ class Run(unittest.TestCase):
                 st, out, err, vu = essai(avant, **kw)
                 self.assertEqual((st, err, vu), (0, "", apres))
                 if ok is not None:
-                    fin = "\r\n" if WIN else "\n"  # stdout is in text mode on Windows
-                    self.assertEqual(out, (OK if ok else ERR) + fin)
+                    self.assertEqual(out, (OK if ok else ERR) + FIN)
 
 
 def ecran(s):
@@ -194,43 +195,64 @@ SCRIPT = ["sh", "-c", '"$@" & wait', "sh"]  # a "cmd &" of a script: SIGINT, SIG
 ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
 DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
 ARRIERE = ["sh", "-mc", '"$@"; read r; bg; sleep 0.5; fg', "sh"]  # the same, bg first
-PAUSE = [  # name, how it starts, steps, exit status, bytes left unread
-    # A key is typed once the terminal is in raw mode: the bytes of one step
-    # at once, each step 10 ms after the one before.
-    ("letter", {}, [b"x"], 0, 0), ("Escape", {}, [b"\x1b"], 0, 0),
-    ("arrow in bytes", {}, [b"\x1b", b"[", b"A"], 0, 0), ("F1", {}, [b"\x1bOP"], 0, 0),
-    ("F5", {}, [b"\x1b[15~"], 0, 0), ("console F1", {}, [b"\x1b[[A"], 0, 0),
-    ("e acute", {}, [b"\xc3\xa9"], 0, 0), ("Alt+e acute", {}, [b"\x1b\xc3\xa9"], 0, 0),
-    ("Ctrl+C", {}, [b"\x03"], 0, 0), ("Ctrl+S", {}, [b"\x13"], 0, 0),
-    ("arrow and letter", {}, [b"\x1b[Ax"], 0, 1), ("key typed before", {"tape": b"k"}, [], 0, 0),
+# Its output read by a pager, which keeps the terminal's settings and puts them back when done.
+PAGER = ["sh", "-c", '"$@" | { s=$(stty -g <&2); stty -icanon -echo <&2; cat; stty "$s" <&2; }',
+         "sh"]
+VU = ERR + "\r\n"  # the screen after a run: the verdict alone
+PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (None: not looked
+    # at), bytes left unread (None: the terminal is gone). A key is typed once the terminal is
+    # in raw mode: the bytes of one step at once, each step 10 ms after the one before.
+    ("letter", {}, [b"x"], 0, VU, 0), ("Escape", {}, [b"\x1b"], 0, VU, 0),
+    ("arrow in bytes", {}, [b"\x1b", b"[", b"A"], 0, VU, 0), ("F1", {}, [b"\x1bOP"], 0, VU, 0),
+    ("F5", {}, [b"\x1b[15~"], 0, VU, 0), ("console F1", {}, [b"\x1b[[A"], 0, VU, 0),
+    ("e acute", {}, [b"\xc3\xa9"], 0, VU, 0), ("Alt+e acute", {}, [b"\x1b\xc3\xa9"], 0, VU, 0),
+    ("Ctrl+C", {}, [b"\x03"], 0, VU, 0), ("Ctrl+S", {}, [b"\x13"], 0, VU, 0),
+    ("arrow and letter", {}, [b"\x1b[Ax"], 0, VU, 1),
+    ("key typed before", {"tape": b"k"}, [], 0, None, 0),
     # Where it must not wait, must wait, and must have written the verdict.
-    ("background job", {"job": FOND}, [], 0, 0), ("& in a script", {"job": SCRIPT}, [], 0, 0),
-    ("stdin redirected", {"stdin": sp.DEVNULL}, ["attend", b"k"], 0, 0),
-    ("stdout a pipe", {"stdout": sp.PIPE}, ["verdict", b"k"], 0, 0),
+    ("background job", {"job": FOND}, [], 0, None, 0),
+    ("& in a script", {"job": SCRIPT}, [], 0, None, 0),
+    ("stdin redirected", {"stdin": sp.DEVNULL}, ["attend", b"k"], 0, VU, 0),
+    ("stdout a file", {"stdout": "sortie"}, ["verdict", b"k"], 0, "", 0),
+    ("stdout to a pager", {"job": PAGER}, ["seul"], 0, VU, 0),
+    ("stdout closed", {"job": FERME}, ["attend", b"k"], 0, "", 0),
     # Signals, after which the terminal is as found; stopped, then fg.
-    *[(s.name, {}, [s], -s, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT)],
-    ("SIGHUP ignored", {"ignore": [S.SIGHUP]}, [S.SIGHUP, "attend", b"k"], 0, 0),
-    *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, 0)
+    *[(s.name, {}, [s], -s, VU, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT)],
+    ("SIGHUP ignored", {"ignore": [S.SIGHUP]}, [S.SIGHUP, "attend", b"k"], 0, VU, 0),
+    ("hung up, SIGHUP ignored", {"ignore": [S.SIGHUP]}, ["raccroche"], 0, None, None),
+    *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, None, 0)
       for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
-    ("stopped twice", {"job": DEUX}, [S.SIGTSTP, "arret", S.SIGTSTP, "arret", b"\x1b[A"], 0, 0),
-    ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, 0),
+    ("stopped twice", {"job": DEUX}, [S.SIGTSTP, "arret", S.SIGTSTP, "arret", b"\x1b[A"], 0, None,
+     0),
+    ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, None, 0),
 ]
+# Under Wine the console's, not the program's: a key, and the verdict out before it.
+WINE = [PAUSE[0], ("stdout a pipe", {"stdout": sp.PIPE}, ["verdict", b"k"], 0, None, 0)]
 
 
 class Pause(unittest.TestCase):
     @unittest.skipIf(RETOUR, "both programs share the pause: it runs once")
     def test_wait_for_one_key(self):
-        for nom, kw, pas, st, reste in PAUSE[:1] if WIN else PAUSE:
+        for nom, kw, pas, st, vu_attendu, reste in WINE if WIN else PAUSE:
             with self.subTest(nom), tempfile.TemporaryDirectory() as d:  # no movie: ERR
                 m, s = os.openpty()
                 avant = termios.tcgetattr(s)
                 os.write(m, kw.get("tape", b""))  # typed before it starts
+                sortie = Path(d, "sortie") if kw.get("stdout") == "sortie" else None
                 p = lancer([EXE], d, **{"stdin": s, "stdout": s, "stderr": s,
-                                        **{k: v for k, v in kw.items() if k != "tape"}})
+                                        **{k: v for k, v in kw.items() if k != "tape"},
+                                        **({"stdout": sortie.open("wb")} if sortie else {})})
                 try:
                     for x in pas:
                         if x == "attend":  # still waiting
                             self.assertRaises(sp.TimeoutExpired, p.wait, 0.3)
+                        elif x == "seul":  # not waiting: it ends by itself
+                            p.wait(2)
+                        elif x == "raccroche":  # the terminal gone: it ends within a second
+                            self.assertTrue(brut(m))
+                            os.close(m)
+                            m = None
+                            p.wait(1)
                         elif x == "arret":  # stopped: the terminal as found; a line for fg
                             self.assertTrue(brut(m, False) and termios.tcgetattr(s) == avant)
                             os.write(m, b"\n")
@@ -238,8 +260,10 @@ class Pause(unittest.TestCase):
                             time.sleep(0.25)
                             self.assertEqual(termios.tcgetattr(s), avant)
                         elif x == "verdict":  # written before the key
-                            self.assertTrue(brut(m) and select.select([p.stdout], [], [], 5)[0])
-                            self.assertEqual(os.read(p.stdout.fileno(), 99), (ERR + "\n").encode())
+                            self.assertTrue(brut(m))
+                            self.assertTrue(sortie or select.select([p.stdout], [], [], 5)[0])
+                            lu = sortie.read_bytes() if sortie else os.read(p.stdout.fileno(), 99)
+                            self.assertEqual(lu, (ERR + FIN).encode())
                         else:
                             self.assertTrue(brut(m))
                             time.sleep(0.01)
@@ -249,15 +273,16 @@ class Pause(unittest.TestCase):
                                 os.killpg(os.tcgetpgrp(m), x)
                 finally:
                     finir(p)
-                    vu = b""
-                    while select.select([m], [], [], 0.05)[0]:
-                        vu += os.read(m, 4096)
-                    n = int.from_bytes(fcntl.ioctl(s, termios.FIONREAD, b"\0" * 4), "little")
-                    intact = termios.tcgetattr(s) == avant
-                    os.close(m)
+                    vu, n, intact = b"", None, None
+                    if m is not None:
+                        while select.select([m], [], [], 0.05)[0]:
+                            vu += os.read(m, 4096)
+                        n = int.from_bytes(fcntl.ioctl(s, termios.FIONREAD, b"\0" * 4), "little")
+                        intact = termios.tcgetattr(s) == avant
+                        os.close(m)
                     os.close(s)
                 self.assertEqual(p.returncode, st)
-                if not kw:  # on the screen: the verdict, and nothing of the key
-                    self.assertEqual(ecran(vu.decode(errors="replace")), ecran(ERR + "\r\n"))
-                if not WIN:  # Wine's console, not the program, owns the terminal
+                if vu_attendu is not None:  # the verdict where it goes, and nothing of the key
+                    self.assertEqual(ecran(vu.decode(errors="replace")), ecran(vu_attendu))
+                if not WIN and reste is not None:  # Wine's console, not the program, owns it
                     self.assertEqual((n, intact), (reste, True))
