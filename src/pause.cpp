@@ -41,22 +41,26 @@ static termios orig; // the terminal's settings as found, read once
 // SIGTTOU, or overwrite the settings of the program that has the terminal.
 static volatile sig_atomic_t cru;
 
-// Signals handled during the wait. SIGINT and SIGQUIT come first: attente()
-// looks at how they were left.
-static constexpr int sigs[] = {
-    SIGINT,  // kill -INT ends the program (Ctrl+C is a key in raw mode)
-    SIGQUIT, // kill -QUIT ends it (Ctrl+\ is a key too)
-    SIGTERM, // kill ends it
-    SIGHUP,  // the terminal is gone, its window closed: ends it
-    SIGTSTP, // kill -TSTP stops it (Ctrl+Z is a key)
-    SIGTTIN, // stops it: a read of the terminal from the background
-    SIGTTOU, // stops it: a change to the terminal from the background
-    SIGCONT, // fg or bg after a stop
-};
-enum { NSIGS = sizeof sigs / sizeof sigs[0] };
-static_assert(sigs[0] == SIGINT && sigs[1] == SIGQUIT, "attente() reads anc[0] and anc[1]");
-static struct sigaction anc[NSIGS]; // their actions when the program started
-static sigset_t nos;                // all of them, blocked while the handler runs
+// Signals handled during the wait: every one a program may catch whose
+// uncaught action would end or stop it, as SIGINT, SIGTERM, SIGHUP, SIGUSR1,
+// SIGALRM, the real-time ones and even SIGSEGV do, so that the terminal is
+// never left raw; and SIGCONT, for fg or bg after a stop.
+static bool gere(int sig)
+{
+    switch (sig) {
+    case SIGKILL: // cannot be caught: the terminal then needs stty sane
+    case SIGSTOP: // cannot be caught: fg takes the terminal back
+    case SIGPIPE: // ignored since the start of the wait
+    case SIGCHLD: // these three do nothing uncaught
+    case SIGURG:
+    case SIGWINCH:
+        return false;
+    default:
+        return true;
+    }
+}
+static struct sigaction anc[NSIG]; // each signal's action when the program started
+static sigset_t nos;               // those handled, blocked while the handler runs
 
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
 static int brut()
@@ -124,15 +128,16 @@ static void armer()
     struct sigaction sa = {};
     sa.sa_handler = recu;
     sa.sa_mask = nos;
-    for (int i = 0; i < NSIGS; i++)
-        if (anc[i].sa_handler != SIG_IGN) // ignored when started: stays so
-            sigaction(sigs[i], &sa, nullptr);
+    for (int sig = 1; sig < NSIG; sig++)
+        if (sigismember(&nos, sig) == 1 && anc[sig].sa_handler != SIG_IGN) // ignored: stays so
+            sigaction(sig, &sa, nullptr);
 }
 
 static void desarmer()
 {
-    for (int i = 0; i < NSIGS; i++)
-        sigaction(sigs[i], &anc[i], nullptr);
+    for (int sig = 1; sig < NSIG; sig++)
+        if (sigismember(&nos, sig) == 1)
+            sigaction(sig, &anc[sig], nullptr);
 }
 
 // One byte from the terminal, waiting at most ms milliseconds (-1: as long
@@ -231,14 +236,13 @@ void attente()
         return;
     }
     sigemptyset(&nos);
-    for (int i = 0; i < NSIGS; i++) {
-        sigaddset(&nos, sigs[i]);
-        sigaction(sigs[i], nullptr, &anc[i]);
-    }
+    for (int sig = 1; sig < NSIG; sig++)
+        if (gere(sig) && sigaction(sig, nullptr, &anc[sig]) == 0)
+            sigaddset(&nos, sig);
     // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
     // ignored, in the foreground's process group: such a command is not at
     // the keyboard's command, and must leave the terminal alone.
-    if (anc[0].sa_handler == SIG_IGN && anc[1].sa_handler == SIG_IGN) {
+    if (anc[SIGINT].sa_handler == SIG_IGN && anc[SIGQUIT].sa_handler == SIG_IGN) {
         close(tty);
         return;
     }

@@ -217,7 +217,8 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("stdout to a pager", {"job": PAGER}, ["seul"], 0, VU, 0),
     ("stdout closed", {"job": FERME}, ["attend", b"k"], 0, "", 0),
     # Signals, after which the terminal is as found; stopped, then fg.
-    *[(s.name, {}, [s], -s, VU, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT)],
+    *[(s.name, {}, [s], -s, VU, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT, S.SIGUSR1,
+                                              S.SIGALRM, S.SIGRTMIN, S.SIGSEGV)],
     ("SIGHUP ignored", {"ignore": [S.SIGHUP]}, [S.SIGHUP, "attend", b"k"], 0, VU, 0),
     ("hung up, SIGHUP ignored", {"ignore": [S.SIGHUP]}, ["raccroche"], 0, None, None),
     *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, None, 0)
