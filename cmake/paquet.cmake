@@ -1,5 +1,9 @@
-# Read by cpack before it writes the zip: its entries take the time the build
-# chose (cmake/epoque.cmake), whoever runs cpack and whenever; and since a zip
-# holds each time as a local date, that date is UTC's, wherever it is made.
-set(ENV{SOURCE_DATE_EPOCH} ${CPACK_DM_EPOQUE})
-set(ENV{TZ} UTC0)
+# Run by cpack once it has made the zip, before it copies it beside the build
+# and hashes it. CPack's zip holds what the disk says: the entries in the
+# order the folder lists them, which differs from one file system to the
+# next, and the owner's user and group. Written again, it holds only what
+# the programs are: the same bytes whoever packages, wherever, whenever.
+foreach(zip IN LISTS CPACK_PACKAGE_FILES)
+  execute_process(COMMAND ${CPACK_DM_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/zip.py ${zip} ${CPACK_DM_EPOQUE}
+                  COMMAND_ERROR_IS_FATAL ANY)
+endforeach()
