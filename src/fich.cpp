@@ -16,12 +16,12 @@ static void copier(char *d, size_t n, const char *s)
 
 // Takes each movie to be under its exact name, with nothing in the way of
 // its new name, and leaves the rename to find out.
-static void exacts(const film *tab, int n, lieu *l)
+static void exacts(film *tab, int nf)
 {
-    for (int i = 0; i < n; i++) {
-        copier(l[i].nom, sizeof l[i].nom, tab[i].de);
-        l[i].n = 1;
-        l[i].pris = false;
+    for (film *f = tab; f < tab + nf; f++) {
+        copier(f->trouve, sizeof f->trouve, f->de);
+        f->nb = 1;
+        f->pris = false;
     }
 }
 
@@ -29,13 +29,13 @@ static void exacts(const film *tab, int n, lieu *l)
 // 0 when done; -1 when nothing was changed.
 static int renommer(const char *de, const char *vers);
 
-int deplacer(const film *f, const lieu *l)
+int deplacer(const film *f)
 {
-    if (l->pris)
+    if (f->pris)
         return -1; // Windows would see the new name as taken
-    if (l->n != 1)
+    if (f->nb != 1)
         return -1; // missing, or several spellings: which one is meant is not guessed
-    return renommer(l->nom, f->vers);
+    return renommer(f->trouve, f->vers);
 }
 
 #ifdef _WIN32
@@ -43,9 +43,9 @@ int deplacer(const film *f, const lieu *l)
 #include <io.h>
 
 // The file system matches names without regard to case: nothing to look up.
-void reperer(const film *tab, int n, lieu *l)
+void reperer(film *tab, int nf)
 {
-    exacts(tab, n, l);
+    exacts(tab, nf);
 }
 
 // The runtime's rename never replaces an existing file. It counts only if
@@ -86,31 +86,31 @@ static bool pareil(const char *a, const char *b)
 }
 
 // Notes what the directory entry nom means for each movie of tab.
-static void voir(const char *nom, const film *tab, int n, lieu *l)
+static void voir(const char *nom, film *tab, int nf)
 {
-    for (int i = 0; i < n; i++) {
-        if (pareil(nom, tab[i].de) && l[i].n++ == 0)
-            copier(l[i].nom, sizeof l[i].nom, nom);
-        if (pareil(nom, tab[i].vers))
-            l[i].pris = true;
+    for (film *f = tab; f < tab + nf; f++) {
+        if (pareil(nom, f->de) && f->nb++ == 0)
+            copier(f->trouve, sizeof f->trouve, nom);
+        if (pareil(nom, f->vers))
+            f->pris = true;
     }
 }
 
-void reperer(const film *tab, int n, lieu *l)
+void reperer(film *tab, int nf)
 {
     DIR *d = opendir(".");
     if (d == nullptr) {
         // Searchable but not readable: other spellings cannot be seen.
-        exacts(tab, n, l);
+        exacts(tab, nf);
         return;
     }
-    for (int i = 0; i < n; i++) {
-        l[i].nom[0] = '\0';
-        l[i].n = 0;
-        l[i].pris = false;
+    for (film *f = tab; f < tab + nf; f++) {
+        f->trouve[0] = '\0';
+        f->nb = 0;
+        f->pris = false;
     }
     for (const dirent *e; (e = readdir(d)) != nullptr;)
-        voir(e->d_name, tab, n, l);
+        voir(e->d_name, tab, nf);
     closedir(d);
 }
 

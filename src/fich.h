@@ -3,24 +3,30 @@
 #ifndef FICH_H
 #define FICH_H
 
-// One movie's rename: the name it is under, and the name it goes to.
+// One movie: the name it is under and the name it goes to, and, once
+// reperer() has looked, where it stands in the working directory.
 struct film {
     const char *de;
     const char *vers;
+    char trouve[64]; // the spelling it was found under
+    int nb;          // how many entries bear its name, in any case
+    bool pris;       // an entry bears the name it goes to, in any case
 };
 
-// Where one movie stands in the working directory.
-struct lieu {
-    char nom[64]; // the spelling it was found under
-    int n;        // how many entries bear its name, in any case
-    bool pris;    // an entry bears the name it goes to, in any case
-};
+// Finds the nf movies of tab in the working directory, in one pass over it,
+// and notes for each where it stands. A folder that cannot be read is taken
+// to hold each movie under its exact name, its new name free: the rename
+// finds out.
+void reperer(film *tab, int nf);
 
-// Finds the n movies of tab in the working directory, in one pass over it.
-void reperer(const film *tab, int n, lieu *l);
-
-// Renames the movie f, found at l, to the name it goes to.
-// 0 when done; -1 when nothing was changed.
-int deplacer(const film *f, const lieu *l);
+// Renames the movie f to the name it goes to, unless it was not found, was
+// found under several spellings, or its new name is taken. 0 when done.
+// -1 otherwise, with nothing changed but in two rare cases: a hard link
+// whose old name could be neither removed nor the link undone leaves the
+// movie under both names; and on Windows a rename after which the old name
+// is still found counts as failed. Where the file system has neither an
+// atomic rename that refuses to replace nor hard links, a file made at the
+// new name between the look and the rename is replaced.
+int deplacer(const film *f);
 
 #endif

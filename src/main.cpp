@@ -26,16 +26,17 @@ enum { DE = 0 };
 
 int main()
 {
-    film f[NFILMS];
-    for (int i = 0; i < NFILMS; i++)
-        f[i] = {films[i][DE], films[i][1 - DE]};
-    lieu l[NFILMS];
-    reperer(f, NFILMS, l);
+    film f[NFILMS]; // where each stands is for reperer() to note
+    for (int i = 0; i < NFILMS; i++) {
+        f[i].de = films[i][DE];
+        f[i].vers = films[i][1 - DE];
+    }
+    reperer(f, NFILMS);
 
     // Every rename is tried, and none is undone when another fails.
     int cmpt = 0;
     for (int i = 0; i < NFILMS; i++)
-        if (deplacer(&f[i], &l[i]) == 0)
+        if (deplacer(&f[i]) == 0)
             cmpt++;
 
     // One verdict, whatever went wrong; a failed write goes unnoticed.
