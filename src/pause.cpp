@@ -62,8 +62,14 @@ static bool gere(int sig)
 static struct sigaction anc[NSIG]; // each signal's action when the program started
 static sigset_t nos;               // those handled, blocked while the handler runs
 
+// Whether sig was ignored when the program started.
+static bool ignore(int sig)
+{
+    return anc[sig].sa_handler == SIG_IGN;
+}
+
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
-static int brut()
+static int entrer_cru()
 {
     termios t = orig;
     t.c_lflag &= ~ICANON;                  // no line editing: no Enter needed
@@ -82,7 +88,7 @@ static int brut()
 }
 
 // Leaves the terminal as it was found, if it is in the wait's raw mode.
-static void cuit()
+static void sortir_cru()
 {
     if (cru) {
         tcsetattr(tty, TCSANOW, &orig);
@@ -100,7 +106,7 @@ static void recu(int sig)
 {
     int e = errno; // the poll or read interrupted looks at errno next
     if (sig != SIGCONT) {
-        cuit();
+        sortir_cru();
         struct sigaction dfl = {};
         struct sigaction nous = {};
         dfl.sa_handler = SIG_DFL;
@@ -116,7 +122,7 @@ static void recu(int sig)
         sigaction(sig, &nous, nullptr);
     }
     if (tcgetpgrp(tty) == getpgrp())
-        (void)brut(); // should it fail, the wait goes on in the terminal's own mode
+        (void)entrer_cru(); // should it fail, the wait goes on in the terminal's own mode
     else
         cru = 0; // the terminal is the foreground program's now
     errno = e;
@@ -129,7 +135,7 @@ static void armer()
     sa.sa_handler = recu;
     sa.sa_mask = nos;
     for (int sig = 1; sig < NSIG; sig++)
-        if (sigismember(&nos, sig) == 1 && anc[sig].sa_handler != SIG_IGN) // ignored: stays so
+        if (sigismember(&nos, sig) == 1 && !ignore(sig)) // ignored when started: stays so
             sigaction(sig, &sa, nullptr);
 }
 
@@ -204,6 +210,68 @@ static void touche(int c, bool alt)
         touche(c, false); // Alt+key: Escape, then the key
 }
 
+// The controlling terminal, -1 when there is none. Opened where stdin,
+// stdout or stderr was closed, it would take its place and the verdict would
+// be written to it: it is moved above them, and the closed one stays closed.
+static int ouvrir()
+{
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0 || fd > STDERR_FILENO)
+        return fd;
+    int haut = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    close(fd);
+    return haut;
+}
+
+// Notes how each signal handled was left when the program started.
+static void noter()
+{
+    sigemptyset(&nos);
+    for (int sig = 1; sig < NSIG; sig++)
+        if (gere(sig) && sigaction(sig, nullptr, &anc[sig]) == 0)
+            sigaddset(&nos, sig);
+}
+
+// Whether the terminal is another program's to use, and must be left alone.
+static bool laisser()
+{
+    // Into a pipe, the verdict goes to another program of the pipeline,
+    // which may itself use the terminal, as a pager does: it saves the
+    // terminal's settings and puts them back on leaving, and two programs
+    // doing so at once leave the terminal raw.
+    struct stat st;
+    if (fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode))
+        return true;
+    // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
+    // ignored, in the foreground's process group: such a command is not at
+    // the keyboard's command.
+    return ignore(SIGINT) && ignore(SIGQUIT);
+}
+
+// Waits for one key in raw mode, the signals handled meanwhile; in the
+// background, where raw mode and the key would be the foreground program's,
+// does nothing.
+static void veiller()
+{
+    // The signals wait while the terminal and the handlers change, so that no
+    // stop or end falls between the two.
+    sigset_t vieux;
+    sigprocmask(SIG_BLOCK, &nos, &vieux);
+    if (tcgetpgrp(tty) == getpgrp() && tcgetattr(tty, &orig) == 0) {
+        armer();
+        if (entrer_cru() == 0) {
+            sigprocmask(SIG_SETMASK, &vieux, nullptr);
+            int c = octet(-1);
+            if (c >= 0)
+                touche(c, true);
+            sigprocmask(SIG_BLOCK, &nos, nullptr);
+        }
+        sortir_cru();
+        desarmer();
+    }
+    sigprocmask(SIG_SETMASK, &vieux, nullptr);
+}
+
 void attente()
 {
     // A reader of stdout that has gone away must not turn the verdict's
@@ -213,64 +281,19 @@ void attente()
     ign.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ign, nullptr);
 
-    tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    tty = ouvrir();
     if (tty < 0)
         return; // no terminal: nobody to wait for, and the verdict goes out now
-    // Opened where stdin, stdout or stderr was closed, the terminal would
-    // take their place: the verdict would be written to it. Moved above them,
-    // it leaves the closed one closed.
-    if (tty <= STDERR_FILENO) {
-        int haut = fcntl(tty, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
-        close(tty);
-        if (haut < 0)
-            return;
-        tty = haut;
+    noter();
+    if (!laisser()) {
+        // The verdict is written out before the wait: into a file it would
+        // otherwise stay in stdout's buffer until the key, and be lost if a
+        // signal ended the wait. All streams, stdout the only one written:
+        // so the program need not import stdout, a symbol the dynamic linker
+        // would look up at every start.
+        (void)fflush(nullptr);
+        veiller();
     }
-    // Into a pipe, the verdict goes to another program of the pipeline,
-    // which may itself use the terminal, as a pager does: it saves the
-    // terminal's settings and puts them back on leaving, and two programs
-    // doing so at once leave the terminal raw. So the terminal is left alone.
-    struct stat st;
-    if (fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode)) {
-        close(tty);
-        return;
-    }
-    sigemptyset(&nos);
-    for (int sig = 1; sig < NSIG; sig++)
-        if (gere(sig) && sigaction(sig, nullptr, &anc[sig]) == 0)
-            sigaddset(&nos, sig);
-    // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
-    // ignored, in the foreground's process group: such a command is not at
-    // the keyboard's command, and must leave the terminal alone.
-    if (anc[SIGINT].sa_handler == SIG_IGN && anc[SIGQUIT].sa_handler == SIG_IGN) {
-        close(tty);
-        return;
-    }
-    // The verdict is written out before the wait: into a file or pipe it
-    // would otherwise stay in stdout's buffer until the key, and be lost if a
-    // signal ended the wait. All streams, stdout the only one written: so
-    // the program need not import stdout, a symbol the dynamic linker would
-    // look up at every start.
-    (void)fflush(nullptr);
-    // The signals wait while the terminal and the handlers change, so that no
-    // stop or end falls between the two.
-    sigset_t vieux;
-    sigprocmask(SIG_BLOCK, &nos, &vieux);
-    // A background job leaves the terminal alone: raw mode would be the
-    // foreground program's, and the key the foreground program's too.
-    if (tcgetpgrp(tty) == getpgrp() && tcgetattr(tty, &orig) == 0) {
-        armer();
-        if (brut() == 0) {
-            sigprocmask(SIG_SETMASK, &vieux, nullptr);
-            int c = octet(-1);
-            if (c >= 0)
-                touche(c, true);
-            sigprocmask(SIG_BLOCK, &nos, nullptr);
-        }
-        cuit();
-        desarmer();
-    }
-    sigprocmask(SIG_SETMASK, &vieux, nullptr);
     close(tty);
 }
 
