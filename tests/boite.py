@@ -41,10 +41,13 @@ def lancer(cmd, d, job=(), ignore=(), **kw):
     return sp.Popen([*job, *LANCEUR, *cmd], cwd=d, start_new_session=True, preexec_fn=enfant, **kw)
 
 
+ATTENTE = 5  # seconds a step may take at most, so that a row that hangs fails on its own
+
+
 def finir(p):
-    """Waits at most 30 s for p, then kills its session."""
+    """Waits a few seconds at most for p, then kills its session."""
     try:
-        return p.communicate(timeout=30)
+        return p.communicate(timeout=ATTENTE)
     finally:
         if p.poll() is None:
             os.killpg(p.pid, S.SIGKILL)
@@ -181,9 +184,10 @@ def ecran(s):
     return "".join(s.split()) if WIN else s
 
 
-def brut(m, oui=True):
-    """Waits until the terminal is in raw mode, or with oui false out of it."""
-    for _ in range(3000):
+def cru(m, oui=True):
+    """Waits a few seconds at most until the terminal is in raw mode, or with
+    oui false out of it."""
+    for _ in range(ATTENTE * 100):
         if bool(termios.tcgetattr(m)[3] & termios.ICANON) != oui:
             return True
         time.sleep(0.01)
@@ -250,23 +254,24 @@ class Pause(unittest.TestCase):
                         elif x == "seul":  # not waiting: it ends by itself
                             p.wait(2)
                         elif x == "raccroche":  # the terminal gone: it ends within a second
-                            self.assertTrue(brut(m))
+                            self.assertTrue(cru(m), "never in raw mode")
                             os.close(m)
                             m = None
                             p.wait(1)
                         elif x == "arret":  # stopped: the terminal as found; a line for fg
-                            self.assertTrue(brut(m, False) and termios.tcgetattr(s) == avant)
+                            self.assertTrue(cru(m, False) and termios.tcgetattr(s) == avant,
+                                            "stopped, the terminal not as found")
                             os.write(m, b"\n")
                         elif x == "calme":  # in the background: the terminal left alone
                             time.sleep(0.25)
                             self.assertEqual(termios.tcgetattr(s), avant)
                         elif x == "verdict":  # written before the key
-                            self.assertTrue(brut(m))
-                            self.assertTrue(sortie or select.select([p.stdout], [], [], 5)[0])
+                            self.assertTrue(cru(m), "never in raw mode")
+                            self.assertTrue(sortie or select.select([p.stdout], [], [], ATTENTE)[0])
                             lu = sortie.read_bytes() if sortie else os.read(p.stdout.fileno(), 99)
                             self.assertEqual(lu, (ERR + FIN).encode())
                         else:
-                            self.assertTrue(brut(m))
+                            self.assertTrue(cru(m), "never in raw mode")
                             time.sleep(0.01)
                             if isinstance(x, bytes):
                                 os.write(m, x)
