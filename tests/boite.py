@@ -4,18 +4,8 @@ under test, DM_AUTRE the one that renames the other way, DM_LAUNCHER what
 runs them (wine for the .exe), DM_PRELOAD a library that makes chosen calls
 of the C library fail (force.cpp)."""
 
-import errno as E
-import fcntl
-import os
-import re
-import select
-import shlex
-import signal as S
-import subprocess as sp
-import tempfile
-import termios
-import time
-import unittest
+import errno as E, fcntl, os, re, select, shlex, signal as S, subprocess as sp  # noqa: E401
+import tempfile, termios, time, unittest  # noqa: E401
 from pathlib import Path
 
 EXE, AUTRE = os.environ["DM_EXE"], os.environ.get("DM_AUTRE", "")
@@ -125,8 +115,7 @@ def noms():
 def retours():
     """This program, then the other: the folder as it was, a movie found in
     capitals back under its own name."""
-    propre = {**{de: "film " + de for de, _ in PAIRES}, "lisez-moi.txt": "x", "!a.vp6": "y",
-              "sous": "/"}
+    propre = {**{de: "film " + de for de, _ in PAIRES}, "a.txt": "x", "!a.vp6": "y", "sous": "/"}
     haut = dict(propre)
     haut[PAIRES[1][0].upper()] = haut.pop(PAIRES[1][0])
     for avant in (propre, haut):
@@ -137,21 +126,20 @@ def forces():
     """The rename where the kernel lacks what it tries first, or where the
     folder cannot be read and only the rename sees a name taken: each call
     named fails the first time, for the attract movie."""
-    cas = [  # calls that fail, what stands at the attract movie's new name, whether it moves
-        ({"opendir": E.EACCES}, "pris", False),  # the kernel itself refuses to replace
-        # No RENAME_NOREPLACE: a link, then an unlink, undone when the unlink fails.
-        ({"renameat2": E.EOPNOTSUPP}, None, True), ({"renameat2": E.ENOSYS}, None, True),
-        ({"renameat2": E.EINVAL, "unlinkat": E.EACCES}, None, False),
-        ({"renameat2": E.EPERM}, None, False),  # a refusal: no other way tried
-        # No hard links either: look, then rename; a dangling link counts as taken.
-        ({"renameat2": E.EINVAL, "linkat": E.EPERM}, None, True),
-        ({"renameat2": E.EINVAL, "linkat": E.EMLINK}, None, True),
-        ({"opendir": E.EACCES, "renameat2": E.EINVAL, "linkat": E.EOPNOTSUPP}, "->x", False),
-        ({"renameat2": E.EINVAL, "linkat": E.EIO}, None, False),  # a real error
-    ]
     (a, b), (z, y), (p, d) = PAIRES
-    for force, pris, bouge in cas * (not WIN):
-        la = {b: pris} if pris else {}
+    cas = [  # calls that fail, what stands at the attract movie's new name, whether it moves
+        ({"opendir": E.EACCES}, {b: "pris"}, False),  # the kernel itself refuses to replace
+        # No RENAME_NOREPLACE: a link, then an unlink, undone when the unlink fails.
+        ({"renameat2": E.EOPNOTSUPP}, {}, True), ({"renameat2": E.ENOSYS}, {}, True),
+        ({"renameat2": E.EINVAL, "unlinkat": E.EACCES}, {}, False),
+        ({"renameat2": E.EPERM}, {}, False),  # a refusal: no other way tried
+        # No hard links either: look, then rename; a dangling link counts as taken.
+        ({"renameat2": E.EINVAL, "linkat": E.EPERM}, {}, True),
+        ({"renameat2": E.EINVAL, "linkat": E.EMLINK}, {}, True),
+        ({"opendir": E.EACCES, "renameat2": E.EINVAL, "linkat": E.EOPNOTSUPP}, {b: "->x"}, False),
+        ({"renameat2": E.EINVAL, "linkat": E.EIO}, {}, False),  # a real error
+    ]
+    for force, la, bouge in cas * (not WIN):
         yield {a: "a", z: "z", p: "p", **la}, {b if bouge else a: "a", y: "z", d: "p", **la}, \
             bouge, {"force": force}
 
@@ -161,8 +149,7 @@ def ecritures():
     else, and the verdict is nowhere to check."""
     r, w = os.pipe()
     os.close(r)
-    for kw in ({"job": FERME},
-               {"stdout": os.open("/dev/full", os.O_WRONLY)}, {"stdout": w}):
+    for kw in ({"job": FERME}, {"stdout": os.open("/dev/full", os.O_WRONLY)}, {"stdout": w}):
         yield {d: d for d, _ in PAIRES}, {v: d for d, v in PAIRES}, None, kw
 
 
@@ -200,8 +187,7 @@ ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on 
 DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
 ARRIERE = ["sh", "-mc", '"$@"; read r; bg; sleep 0.5; fg', "sh"]  # the same, bg first
 # Its output read by a pager, which keeps the terminal's settings and puts them back when done.
-PAGER = ["sh", "-c", '"$@" | { s=$(stty -g <&2); stty -icanon -echo <&2; cat; stty "$s" <&2; }',
-         "sh"]
+PAGER = ["sh", "-c", '"$@" | { s=$(stty -g <&2); stty -echo <&2; cat; stty "$s" <&2; }', "sh"]
 VU = ERR + "\r\n"  # the screen after a run: the verdict alone
 PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (None: not looked
     # at), bytes left unread (None: the terminal is gone). A key is typed once the terminal is
@@ -227,8 +213,7 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("hung up, SIGHUP ignored", {"ignore": [S.SIGHUP]}, ["raccroche"], 0, None, None),
     *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, None, 0)
       for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
-    ("stopped twice", {"job": DEUX}, [S.SIGTSTP, "arret", S.SIGTSTP, "arret", b"\x1b[A"], 0, None,
-     0),
+    ("stopped twice", {"job": DEUX}, [*[S.SIGTSTP, "arret"] * 2, b"\x1b[A"], 0, None, 0),
     ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, None, 0),
 ]
 # Under Wine the console's, not the program's: a key, and the verdict out before it.
