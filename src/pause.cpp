@@ -50,7 +50,7 @@ static bool gere(int sig)
     switch (sig) {
     case SIGKILL: // cannot be caught: the terminal then needs stty sane
     case SIGSTOP: // cannot be caught: fg takes the terminal back
-    case SIGPIPE: // ignored since the start of the wait
+    case SIGPIPE: // ignored by attente() from its start
     case SIGCHLD: // these three do nothing uncaught
     case SIGURG:
     case SIGWINCH:
@@ -63,7 +63,7 @@ static struct sigaction anc[NSIG]; // each signal's action when the program star
 static sigset_t nos;               // those handled, blocked while the handler runs
 
 // Whether sig was ignored when the program started.
-static bool ignore(int sig)
+static bool ignore_au_debut(int sig)
 {
     return anc[sig].sa_handler == SIG_IGN;
 }
@@ -135,7 +135,7 @@ static void armer()
     sa.sa_handler = recu;
     sa.sa_mask = nos;
     for (int sig = 1; sig < NSIG; sig++)
-        if (sigismember(&nos, sig) == 1 && !ignore(sig)) // ignored when started: stays so
+        if (sigismember(&nos, sig) == 1 && !ignore_au_debut(sig)) // stays ignored
             sigaction(sig, &sa, nullptr);
 }
 
@@ -238,14 +238,15 @@ static bool laisser()
     // Into a pipe, the verdict goes to another program of the pipeline,
     // which may itself use the terminal, as a pager does: it saves the
     // terminal's settings and puts them back on leaving, and two programs
-    // doing so at once leave the terminal raw.
+    // doing so at once leave the terminal raw. Some shells make a pipeline's
+    // pipes of sockets.
     struct stat st;
-    if (fstat(STDOUT_FILENO, &st) == 0 && S_ISFIFO(st.st_mode))
+    if (fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
         return true;
     // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
     // ignored, in the foreground's process group: such a command is not at
     // the keyboard's command.
-    return ignore(SIGINT) && ignore(SIGQUIT);
+    return ignore_au_debut(SIGINT) && ignore_au_debut(SIGQUIT);
 }
 
 // Waits for one key in raw mode, the signals handled meanwhile; in the

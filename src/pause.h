@@ -9,9 +9,9 @@
 //   a reader gone away fails unnoticed;
 // - the terminal is left as found, also when a signal ends or stops the
 //   program during the wait;
-// - with no terminal, with stdout a pipe, or when started as a "cmd &" of a
-//   script (SIGINT and SIGQUIT ignored), it returns at once, the terminal
-//   untouched and stdout left to be written out at exit;
+// - with no terminal, with stdout a pipe (or a socket), or when started as a
+//   "cmd &" of a script (SIGINT and SIGQUIT ignored), it returns at once, the
+//   terminal untouched and stdout left to be written out at exit;
 // - in the background it writes stdout out and returns.
 void attente();
 
