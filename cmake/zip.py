@@ -8,7 +8,7 @@ chemin, t = sys.argv[1], int(sys.argv[2])
 with zipfile.ZipFile(chemin) as z:
     entrees = [(i, z.read(i)) for i in sorted(z.infolist(), key=lambda i: i.filename)]
 date = time.gmtime(max(t, 315532800))[:6]  # a zip holds no date before 1980
-with zipfile.ZipFile(chemin, "w", zipfile.ZIP_DEFLATED) as z:
+with zipfile.ZipFile(chemin, "w") as z:
     for i, donnees in entrees:
         e = zipfile.ZipInfo(i.filename, date)
         e.create_system = 3  # Unix, whatever runs this, so that the mode counts

@@ -13,10 +13,11 @@ struct film {
     bool pris;       // an entry bears the name it goes to, in any case
 };
 
-// Finds the nf movies of tab in the working directory, in one pass over it,
-// and notes for each where it stands. A folder that cannot be read is taken
-// to hold each movie under its exact name, its new name free: the rename
-// finds out.
+// Finds the nf movies of tab in the working directory and notes for each
+// where it stands: on Linux in one pass over the folder; on Windows, whose
+// file system itself matches names without regard to case, and in a folder
+// that cannot be read, each movie is taken to be under its exact name, its
+// new name free, and the rename finds out.
 void reperer(film *tab, int nf);
 
 // Renames the movie f to the name it goes to, unless it was not found, was
