@@ -5,7 +5,7 @@ runs them (wine for the .exe), DM_PRELOAD a library that makes chosen calls
 of the C library fail (force.cpp)."""
 
 import errno as E, fcntl, os, re, select, shlex, signal as S, subprocess as sp  # noqa: E401
-import tempfile, termios, time, unittest  # noqa: E401
+import socket, tempfile, termios, time, unittest  # noqa: E401
 from pathlib import Path
 
 EXE, AUTRE = os.environ["DM_EXE"], os.environ.get("DM_AUTRE", "")
@@ -203,8 +203,9 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("background job", {"job": FOND}, [], 0, None, 0),
     ("& in a script", {"job": SCRIPT}, [], 0, None, 0),
     ("stdin redirected", {"stdin": sp.DEVNULL}, ["attend", b"k"], 0, VU, 0),
-    ("stdout a file", {"stdout": "sortie"}, ["verdict", b"k"], 0, "", 0),
+    ("stdout a file", {"job": ["sh", "-c", 'exec "$@" >f', "sh"]}, ["verdict", b"k"], 0, "", 0),
     ("stdout to a pager", {"job": PAGER}, ["seul"], 0, VU, 0),
+    ("stdout a socket", {"stdout": socket.socketpair()[0]}, ["seul"], 0, "", 0),
     ("stdout closed", {"job": FERME}, ["attend", b"k"], 0, "", 0),
     # Signals, after which the terminal is as found; stopped, then fg.
     *[(s.name, {}, [s], -s, VU, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT, S.SIGUSR1,
@@ -228,10 +229,8 @@ class Pause(unittest.TestCase):
                 m, s = os.openpty()
                 avant = termios.tcgetattr(s)
                 os.write(m, kw.get("tape", b""))  # typed before it starts
-                sortie = Path(d, "sortie") if kw.get("stdout") == "sortie" else None
                 p = lancer([EXE], d, **{"stdin": s, "stdout": s, "stderr": s,
-                                        **{k: v for k, v in kw.items() if k != "tape"},
-                                        **({"stdout": sortie.open("wb")} if sortie else {})})
+                                        **{k: v for k, v in kw.items() if k != "tape"}})
                 try:
                     for x in pas:
                         if x == "attend":  # still waiting
@@ -252,8 +251,9 @@ class Pause(unittest.TestCase):
                             self.assertEqual(termios.tcgetattr(s), avant)
                         elif x == "verdict":  # written before the key
                             self.assertTrue(cru(m), "never in raw mode")
-                            self.assertTrue(sortie or select.select([p.stdout], [], [], ATTENTE)[0])
-                            lu = sortie.read_bytes() if sortie else os.read(p.stdout.fileno(), 99)
+                            f = p.stdout  # a pipe, or else the job wrote to the file f
+                            self.assertTrue(not f or select.select([f], [], [], ATTENTE)[0])
+                            lu = os.read(f.fileno(), 99) if f else Path(d, "f").read_bytes()
                             self.assertEqual(lu, (ERR + FIN).encode())
                         else:
                             self.assertTrue(cru(m), "never in raw mode")
