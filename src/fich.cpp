@@ -26,7 +26,8 @@ static void exacts(film *tab, int nf)
 }
 
 // Renames de to vers, failing rather than replace anything at vers.
-// 0 when done; -1 when nothing was changed.
+// 0 when done; -1 otherwise, with nothing changed but in the rare cases
+// fich.h names for deplacer().
 static int renommer(const char *de, const char *vers);
 
 int deplacer(const film *f)
