@@ -30,7 +30,7 @@ void attente()
 enum {
     ESC = 0x1b,
     DELAI = 100, // ms the bytes of one key press may lag behind each other
-    CSIMAX = 16, // parameter bytes in the longest CSI sequence read
+    CSIMAX = 16, // parameter bytes in the longest CSI or SS3 sequence read
 };
 
 static int tty = -1;
@@ -72,34 +72,37 @@ static bool ignore_au_debut(int sig)
 static int entrer_cru()
 {
     termios t = orig;
-    t.c_lflag &= ~ICANON;                  // no line editing: no Enter needed
-    t.c_lflag &= ~ECHO;                    // the key is not shown
-    t.c_lflag &= ~ISIG;                    // Ctrl+C, Ctrl+Z, Ctrl+\ are keys
-    t.c_lflag &= ~IEXTEN;                  // Ctrl+V and Ctrl+O are keys
-    t.c_iflag &= ~IXON;                    // Ctrl+S and Ctrl+Q are keys
-    t.c_iflag &= ~(ICRNL | INLCR | IGNCR); // Enter reads as 13, as on Windows
-    t.c_iflag &= ~ISTRIP;                  // keep the 8th bit of UTF-8 bytes
-    t.c_cc[VMIN] = 1;                      // a read returns with one byte
-    t.c_cc[VTIME] = 0;                     // however long that byte takes
-    cru = 1; // before the change: a signal right after it must undo it
+    t.c_lflag &= ~ICANON; // no line editing: no Enter needed
+    t.c_lflag &= ~ECHO;   // the key is not shown
+    t.c_lflag &= ~ISIG;   // Ctrl+C, Ctrl+Z, Ctrl+\ are keys
+    t.c_lflag &= ~IEXTEN; // Ctrl+V and Ctrl+O are keys
+    t.c_iflag &= ~IXON;   // Ctrl+S and Ctrl+Q are keys
+    t.c_iflag &= ~IGNCR;  // Enter is a key, never dropped; ICRNL and INLCR stay
+                          // as found, so that a shell after a kill -9 still
+                          // ends the line "stty sane" at Enter
+    t.c_iflag &= ~ISTRIP; // keep the 8th bit of UTF-8 bytes
+    t.c_cc[VMIN] = 1;     // a read returns with one byte
+    t.c_cc[VTIME] = 0;    // however long that byte takes
+    cru = 1;              // before the change: a signal right after it must undo it
     // TCSANOW, not TCSAFLUSH: a key typed while the renames ran must stay
     // in the input and end the wait at once.
     return tcsetattr(tty, TCSANOW, &t);
 }
 
-// Leaves the terminal as it was found, if it is in the wait's raw mode.
+// Leaves the terminal as it was found, if it is in the wait's raw mode and
+// the program has it; in the background the terminal is the foreground
+// program's, settings and all, and raw mode is only forgotten.
 static void sortir_cru()
 {
-    if (cru) {
+    if (cru && tcgetpgrp(tty) == getpgrp())
         tcsetattr(tty, TCSANOW, &orig);
-        cru = 0;
-    }
+    cru = 0;
 }
 
 extern "C" {
 // Does what the signal would have done uncaught, the terminal as found
-// meanwhile: ends the program, so that whoever started it sees how it
-// ended, or stops it until fg or bg. Back from a stop, or on any SIGCONT,
+// meanwhile if the program has it: ends the program, so that whoever
+// started it sees how it ended, or stops it until fg or bg. Back from a stop, or on any SIGCONT,
 // a program in the foreground again puts the terminal in raw mode again and
 // the wait goes on; in the background it leaves the terminal alone.
 static void recu(int sig)
@@ -175,6 +178,14 @@ static int suite(int c)
     return 0;
 }
 
+// The rest of an escape sequence from its byte c on: the bytes from bas to
+// 0x3f, parameters and intermediates, up to the final byte (0x40-0x7e).
+static void finale(int c, int bas)
+{
+    for (int i = 0; c >= bas && c < 0x40 && i < CSIMAX; i++)
+        c = octet(DELAI);
+}
+
 // The rest of a CSI sequence, after its "ESC [".
 static void csi()
 {
@@ -183,9 +194,7 @@ static void csi()
         octet(DELAI);
         return;
     }
-    // Parameter and intermediate bytes, up to the final byte (0x40-0x7e).
-    for (int i = 0; c >= 0x20 && c < 0x40 && i < CSIMAX; i++)
-        c = octet(DELAI);
+    finale(c, 0x20);
 }
 
 // Reads the rest of the key press whose first byte was c, and no more, so
@@ -205,7 +214,7 @@ static void touche(int c, bool alt)
     if (c == '[')
         csi();
     else if (c == 'O')
-        octet(DELAI); // SS3: F1 to F4, keypad
+        finale(octet(DELAI), 0x30); // SS3: F1 to F4, keypad; modified, as ESC O 2 P
     else if (alt)
         touche(c, false); // Alt+key: Escape, then the key
 }
