@@ -26,6 +26,8 @@ enum { DE = 0 };
 
 int main()
 {
+    preparer();
+
     film f[NFILMS]; // where each stands is for reperer() to note
     for (int i = 0; i < NFILMS; i++) {
         f[i].de = films[i][DE];

@@ -10,6 +10,8 @@
 
 #include <conio.h>
 
+void preparer() {}
+
 void attente()
 {
     // The verdict is out before the wait, even into a file or pipe.
@@ -50,7 +52,7 @@ static bool gere(int sig)
     switch (sig) {
     case SIGKILL: // cannot be caught: the terminal then needs stty sane
     case SIGSTOP: // cannot be caught: fg takes the terminal back
-    case SIGPIPE: // ignored by attente() from its start
+    case SIGPIPE: // ignored by preparer() from the start
     case SIGCHLD: // these three do nothing uncaught
     case SIGURG:
     case SIGWINCH:
@@ -282,15 +284,18 @@ static void veiller()
     sigprocmask(SIG_SETMASK, &vieux, nullptr);
 }
 
-void attente()
+void preparer()
 {
     // A reader of stdout that has gone away must not turn the verdict's
-    // write, here or at exit, into death by SIGPIPE: a failed write goes
-    // unnoticed.
+    // write, whenever the C library makes it, into death by SIGPIPE: a failed
+    // write goes unnoticed.
     struct sigaction ign = {};
     ign.sa_handler = SIG_IGN;
     sigaction(SIGPIPE, &ign, nullptr);
+}
 
+void attente()
+{
     tty = ouvrir();
     if (tty < 0)
         return; // no terminal: nobody to wait for, and the verdict goes out now

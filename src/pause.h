@@ -1,14 +1,18 @@
-// The wait for one key at the console that ends every run.
+// The console around the run: made ready before anything is written, then
+// the wait for one key that ends every run.
 #ifndef PAUSE_H
 #define PAUSE_H
+
+// Called first: elsewhere than on Windows, SIGPIPE is ignored from here to
+// the end of the run, so that a write to a reader gone away, whenever the C
+// library makes it, fails unnoticed.
+void preparer();
 
 // Writes out what stdout holds, then waits until one key is pressed at the
 // console and reads it whole, without echo and without waiting for Enter.
 // On Windows the runtime's _getch does the wait. Elsewhere:
-// - SIGPIPE is ignored from here to the end of the run, so that a write to
-//   a reader gone away fails unnoticed;
 // - the terminal is left as found, also when a signal ends or stops the
-//   program during the wait;
+//   program during the wait, unless another program has it by then;
 // - with no terminal, with stdout a pipe (or a socket), or when started as a
 //   "cmd &" of a script (SIGINT and SIGQUIT ignored), it returns at once, the
 //   terminal untouched and stdout left to be written out at exit;
