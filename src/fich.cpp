@@ -66,6 +66,7 @@ static int renommer(const char *de, const char *vers)
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 // Whether a and b are the same name but for the case of ASCII letters, as
@@ -115,10 +116,14 @@ void reperer(film *tab, int nf)
     closedir(d);
 }
 
+// The kernel's RENAME_NOREPLACE, which not every C library's headers name.
+enum { NOREPLACE = 1 };
+
 static int renommer(const char *de, const char *vers)
 {
-    // Atomic, and its EEXIST can be trusted.
-    if (renameat2(AT_FDCWD, de, AT_FDCWD, vers, RENAME_NOREPLACE) == 0)
+    // Atomic, and its EEXIST can be trusted. Made as a system call: not every
+    // C library wraps renameat2.
+    if (syscall(SYS_renameat2, AT_FDCWD, de, AT_FDCWD, vers, NOREPLACE) == 0)
         return 0;
     // EINVAL, ENOSYS, EOPNOTSUPP: a file system without the flag (FUSE, older
     // ZFS, some NFS). Anything else, EPERM above all, is a real refusal: in a
