@@ -5,7 +5,7 @@ runs them (wine for the .exe), DM_PRELOAD a library that makes chosen calls
 of the C library fail (force.cpp)."""
 
 import errno as E, fcntl, os, re, select, shlex, signal as S, subprocess as sp  # noqa: E401
-import socket, tempfile, termios, time, unittest  # noqa: E401
+import socket, sys, tempfile, termios, time, unittest  # noqa: E401
 from pathlib import Path
 
 EXE, AUTRE = os.environ["DM_EXE"], os.environ.get("DM_AUTRE", "")
@@ -34,10 +34,10 @@ def lancer(cmd, d, job=(), ignore=(), **kw):
 ATTENTE = 5  # seconds a step may take at most, so that a row that hangs fails on its own
 
 
-def finir(p):
-    """Waits a few seconds at most for p, then kills its session."""
+def finir(p, t=ATTENTE):
+    """Waits t seconds at most for p, then kills its session."""
     try:
-        return p.communicate(timeout=ATTENTE)
+        return p.communicate(timeout=t)
     finally:
         if p.poll() is None:
             os.killpg(p.pid, S.SIGKILL)
@@ -265,8 +265,8 @@ class Pause(unittest.TestCase):
                                 os.write(m, x)
                             else:  # a signal, to the job in the foreground
                                 os.killpg(job := os.tcgetpgrp(m), x)
-                finally:
-                    finir(p)
+                finally:  # after a failed step, the program is not waited for
+                    finir(p, 0.1 if sys.exc_info()[0] else ATTENTE)
                     vu, n, intact = b"", None, None
                     if m is not None:
                         while select.select([m], [], [], 0.05)[0]:
