@@ -122,8 +122,8 @@ enum { NOREPLACE = 1 };
 static int renommer(const char *de, const char *vers)
 {
     // Atomic, and its EEXIST can be trusted. Made as a system call: not every
-    // C library wraps renameat2.
-    if (syscall(SYS_renameat2, AT_FDCWD, de, AT_FDCWD, vers, NOREPLACE) == 0)
+    // C library wraps renameat2. Each number goes as the long syscall() reads.
+    if (syscall(SYS_renameat2, long{AT_FDCWD}, de, long{AT_FDCWD}, vers, long{NOREPLACE}) == 0)
         return 0;
     // EINVAL, ENOSYS, EOPNOTSUPP: a file system without the flag (FUSE, older
     // ZFS, some NFS). Anything else, EPERM above all, is a real refusal: in a
