@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Writes a zip or a .tar.gz again so that its bytes depend on what it holds and nothing
 else: the entries in name order, each dated TIME (seconds since 1970, UTC), with no owner
-and no other time; a zip's entries keep their Unix mode, a tarball's are 755 for folders
-and programs, 644 for the rest, and its gzip stream holds no name and no time.
+and no other time; a zip's entries keep their Unix mode, a tarball's are 755 for programs
+(and folders), 644 for the rest, and its gzip stream holds no name and no time.
 usage: paquet.py ARCHIVE TIME"""
 import gzip, io, sys, tarfile, time, zipfile  # noqa: E401
 
@@ -29,7 +29,7 @@ def tgz(chemin, t):
         for i, donnees in entrees:
             e = tarfile.TarInfo(i.name)
             e.type, e.size, e.mtime = i.type, i.size, t
-            e.mode = 0o755 if i.isdir() or i.mode & 0o100 else 0o644
+            e.mode = 0o755 if i.mode & 0o100 else 0o644
             a.addfile(e, None if donnees is None else io.BytesIO(donnees))
 
 

@@ -1,6 +1,8 @@
-// The wait for one key at the console. On Windows the runtime's _getch does
-// it all; elsewhere one key press is read from the controlling terminal,
-// which is put in raw mode for the wait and then left as it was found.
+// The console around the run: elsewhere than on Windows, SIGPIPE ignored
+// before anything is written; then the wait for one key. On Windows the
+// runtime's _getch does it all; elsewhere one key press is read from the
+// controlling terminal, which is put in raw mode for the wait and then left
+// as it was found.
 
 #include "pause.h"
 
@@ -39,8 +41,9 @@ static int tty = -1;
 static termios orig; // the terminal's settings as found, read once
 
 // 1 while the terminal is in the wait's raw mode, and only then may it be
-// restored: from the background a restore would stop the program with
-// SIGTTOU, or overwrite the settings of the program that has the terminal.
+// restored, and only from the foreground: with SIGTTOU blocked, a restore
+// from the background would overwrite the settings of the program that has
+// the terminal.
 static volatile sig_atomic_t cru;
 
 // Signals handled during the wait: every one a program may catch whose
