@@ -34,10 +34,10 @@ def lancer(cmd, d, job=(), ignore=(), **kw):
 ATTENTE = 5  # seconds a step may take at most, so that a row that hangs fails on its own
 
 
-def finir(p, t=ATTENTE):
-    """Waits t seconds at most for p, then kills its session."""
+def finir(p):
+    """Waits a few seconds at most for p, then kills its session."""
     try:
-        return p.communicate(timeout=t)
+        return p.communicate(timeout=ATTENTE)
     finally:
         if p.poll() is None:
             os.killpg(p.pid, S.SIGKILL)
@@ -59,8 +59,8 @@ def essai(avant, exes=(EXE,), args=(), force=None, **kw):
                 os.link(Path(d, v[1:]), Path(d, nom))
             else:
                 Path(d, nom).write_text(v)
-        if force and "DM_PRELOAD" not in os.environ:
-            raise unittest.SkipTest("no library to preload: a static program, or an .exe, takes none")
+        if force and not os.environ["DM_PRELOAD"]:  # set, and empty: a static program or an .exe
+            raise unittest.SkipTest("no library to preload: this program takes none")
         env = {**os.environ, **{"DM_FORCE_" + f: str(e) for f, e in (force or {}).items()},
                **({"LD_PRELOAD": os.environ["DM_PRELOAD"]} if force else {})}
         for exe in exes:
@@ -187,11 +187,10 @@ SCRIPT = ["sh", "-c", '"$@" & wait', "sh"]  # a "cmd &" of a script: SIGINT, SIG
 ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
 DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
 ARRIERE = ["sh", "-mc", '"$@"; read r; bg; sleep 0.5; fg', "sh"]  # the same, bg first
-TUE = ["sh", "-mc", '"$@"; read r; kill %1; bg; wait %1', "sh"]  # ended when stopped
+TUE = ["sh", "-mc", '"$@"; read r; kill %1; bg; wait %1', "sh"]  # ended, stopped
 # Its output read by a pager, which keeps the terminal's settings and puts them back when done.
 PAGER = ["sh", "-c", '"$@" | { s=$(stty -g <&2); stty -echo <&2; cat; stty "$s" <&2; }', "sh"]
 VU = ERR + "\r\n"  # the screen after a run: the verdict alone
-FICHIER = ("stdout a file", {"job": ["sh", "-c", 'exec "$@" >f', "sh"]}, ["verdict", b"k"], 0, "", 0)
 PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (None: not looked
     # at), bytes left unread (None: the terminal is gone). A key is typed once the terminal is
     # in raw mode, so that a program that does not wait fails there: the bytes of one step at
@@ -206,7 +205,7 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("background job", {"job": FOND}, [], 0, None, 0),
     ("& in a script", {"job": SCRIPT}, [], 0, None, 0),
     ("stdin redirected", {"stdin": sp.DEVNULL}, [b"k"], 0, VU, 0),
-    FICHIER,
+    ("stdout a file", {"job": ["sh", "-c", 'exec "$@" >f', "sh"]}, ["verdict", b"k"], 0, "", 0),
     ("stdout to a pager", {"job": PAGER}, [], 0, VU, 0),
     ("stdout a socket", {"stdout": socket.socketpair()[0]}, [], 0, "", 0),
     ("stdout closed", {"job": FERME}, [b"k"], 0, "", 0),
@@ -221,8 +220,9 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, None, 0),
     ("SIGTERM when stopped", {"job": TUE}, [S.SIGSTOP, "ailleurs"], 128 + S.SIGTERM, None, 0),
 ]
-# Under Wine the console's, not the program's: a key, and the verdict out before it.
-WINE = PAUSE[0], FICHIER
+# Under Wine the console's, not the program's: a key, and even with stdout a pipe (to a file
+# here), a wait with the verdict out before it.
+WINE = [PAUSE[0], ("pipe", {"job": ["sh", "-c", '"$@"|cat>f', "sh"]}, ["verdict", b"k"], 0, "", 0)]
 
 
 class Pause(unittest.TestCase):
@@ -254,19 +254,21 @@ class Pause(unittest.TestCase):
                         elif x == "calme":  # in the background: the terminal left alone
                             time.sleep(0.25)
                             self.assertEqual(termios.tcgetattr(s), avant)
-                        elif x == "verdict":  # written to the file f before the key
-                            self.assertTrue(cru(m), "never in raw mode")
-                            self.assertEqual(Path(d, "f").read_bytes(), (ERR + FIN).encode())
+                        elif x == "verdict":  # in the file f while it waits, before the key
+                            lu = lambda: Path(d, "f").read_bytes() == (ERR + FIN).encode()  # noqa
+                            self.assertTrue(cru(m) and attendre(lu), "no raw mode, or no verdict")
                         else:  # Enter, as found, still ends a shell's line after a kill -9
                             self.assertTrue(cru(m), "never in raw mode")  # (Wine's own mode)
-                            self.assertTrue(WIN or termios.tcgetattr(s)[0] & termios.ICRNL, "-icrnl")
+                            self.assertTrue(WIN or termios.tcgetattr(s)[0] & termios.ICRNL, "icrnl")
                             time.sleep(0.01)
                             if isinstance(x, bytes):
                                 os.write(m, x)
                             else:  # a signal, to the job in the foreground
                                 os.killpg(job := os.tcgetpgrp(m), x)
-                finally:  # after a failed step, the program is not waited for
-                    finir(p, 0.1 if sys.exc_info()[0] else ATTENTE)
+                finally:
+                    if sys.exc_info()[0]:  # a step failed: the program is not waited for
+                        os.killpg(p.pid, S.SIGKILL)
+                    finir(p)
                     vu, n, intact = b"", None, None
                     if m is not None:
                         while select.select([m], [], [], 0.05)[0]:

@@ -19,10 +19,10 @@ def linux(exe, statique=""):
     vu = ["needs " + n for n in re.findall(r"NEEDED.*\[(.*)\]", lire("readelf", "-d", exe))]
     if not statique:
         return vu, ["needs libc.so.6"]
-    genre, taille = lire("file", "-b", exe), os.path.getsize(exe)
-    fait = f"{taille} bytes, within 64 KiB: "
+    genre, n = lire("file", "-b", exe), os.path.getsize(exe)
+    taille = f"{n} bytes, within 64 KiB: "
     return [*vu, f"static {'statically' in genre and 'interpreter' not in genre}",
-            fait + str(taille <= 65536)], ["static True", fait + "True"]
+            taille + str(n <= 65536)], ["static True", taille + "True"]
 
 
 def windows(exe, version, objdump, bits):
