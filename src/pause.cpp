@@ -107,9 +107,10 @@ static void sortir_cru()
 extern "C" {
 // Does what the signal would have done uncaught, the terminal as found
 // meanwhile if the program has it: ends the program, so that whoever
-// started it sees how it ended, or stops it until fg or bg. Back from a stop, or on any SIGCONT,
-// a program in the foreground again puts the terminal in raw mode again and
-// the wait goes on; in the background it leaves the terminal alone.
+// started it sees how it ended, or stops it until fg or bg. Back from a
+// stop, or on any SIGCONT, a program in the foreground again puts the
+// terminal in raw mode again and the wait goes on; in the background it
+// leaves the terminal alone.
 static void recu(int sig)
 {
     int e = errno; // the poll or read interrupted looks at errno next
