@@ -91,8 +91,11 @@ static bool pareil(const char *a, const char *b)
 static void voir(const char *nom, film *tab, int nf)
 {
     for (film *f = tab; f < tab + nf; f++) {
-        if (pareil(nom, f->de) && f->nb++ == 0)
-            copier(f->trouve, sizeof f->trouve, nom);
+        if (pareil(nom, f->de)) {
+            if (f->nb == 0) // the first spelling met is the one renamed, if alone
+                copier(f->trouve, sizeof f->trouve, nom);
+            f->nb++;
+        }
         if (pareil(nom, f->vers))
             f->pris = true;
     }

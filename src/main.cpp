@@ -17,11 +17,14 @@ static const char *const films[][2] = {
 };
 enum { NFILMS = sizeof films / sizeof films[0] };
 
-// Which of its two names each movie is renamed from.
+// The columns of the table: a movie's own name, then its disabled one.
+enum { PROPRE, DESACTIVE };
+
+// The direction of the renames, fixed when the program is built.
 #ifdef RETOUR
-enum { DE = 1 };
+enum { DE = DESACTIVE, VERS = PROPRE }; // enable-movies: each movie back to its own name
 #else
-enum { DE = 0 };
+enum { DE = PROPRE, VERS = DESACTIVE }; // disable-movies: each movie out of use
 #endif
 
 int main()
@@ -31,7 +34,7 @@ int main()
     film f[NFILMS]; // where each stands is for reperer() to note
     for (int i = 0; i < NFILMS; i++) {
         f[i].de = films[i][DE];
-        f[i].vers = films[i][1 - DE];
+        f[i].vers = films[i][VERS];
     }
     reperer(f, NFILMS);
 

@@ -35,6 +35,10 @@ enum {
     ESC = 0x1b,
     DELAI = 100, // ms the bytes of one key press may lag behind each other
     CSIMAX = 16, // parameter bytes in the longest CSI or SS3 sequence read
+    // The bytes of an escape sequence after its introducer, by their range:
+    INTERM = 0x20, // intermediates, 0x20 to 0x2f, in a CSI sequence only
+    PARAM = 0x30,  // parameters, 0x30 to 0x3f
+    FINAL = 0x40,  // the final byte, 0x40 to 0x7e, which ends the sequence
 };
 
 static int tty = -1;
@@ -126,7 +130,9 @@ static void recu(int sig)
         sigprocmask(SIG_UNBLOCK, &m, nullptr);
         // Ends or stops the program here. In a process group that no shell
         // looks after (an orphaned one) the kernel discards stops: raise
-        // returns at once.
+        // returns at once. The SIGCONT that ends a stop is one of the signals
+        // this handler's mask blocks: it stays pending through the stop, and
+        // runs this handler again only once this run has returned.
         (void)raise(sig);
         sigaction(sig, &nous, nullptr);
     }
@@ -184,11 +190,11 @@ static int suite(int c)
     return 0;
 }
 
-// The rest of an escape sequence from its byte c on: the bytes from bas to
-// 0x3f, parameters and intermediates, up to the final byte (0x40-0x7e).
+// The rest of an escape sequence from its byte c on: the bytes from bas
+// (INTERM or PARAM) up to the final byte, which is read too.
 static void finale(int c, int bas)
 {
-    for (int i = 0; c >= bas && c < 0x40 && i < CSIMAX; i++)
+    for (int i = 0; c >= bas && c < FINAL && i < CSIMAX; i++)
         c = octet(DELAI);
 }
 
@@ -200,7 +206,7 @@ static void csi()
         octet(DELAI);
         return;
     }
-    finale(c, 0x20);
+    finale(c, INTERM);
 }
 
 // Reads the rest of the key press whose first byte was c, and no more, so
@@ -220,7 +226,7 @@ static void touche(int c, bool alt)
     if (c == '[')
         csi();
     else if (c == 'O')
-        finale(octet(DELAI), 0x30); // SS3: F1 to F4, keypad; modified, as ESC O 2 P
+        finale(octet(DELAI), PARAM); // SS3: F1 to F4, keypad; modified, as ESC O 2 P
     else if (alt)
         touche(c, false); // Alt+key: Escape, then the key
 }
@@ -273,7 +279,8 @@ static void veiller()
     // stop or end falls between the two.
     sigset_t vieux;
     sigprocmask(SIG_BLOCK, &nos, &vieux);
-    if (tcgetpgrp(tty) == getpgrp() && tcgetattr(tty, &orig) == 0) {
+    int lu = tcgetattr(tty, &orig); // what the terminal goes back to
+    if (tcgetpgrp(tty) == getpgrp() && lu == 0) {
         armer();
         if (entrer_cru() == 0) {
             sigprocmask(SIG_SETMASK, &vieux, nullptr);
