@@ -130,9 +130,9 @@ static void recu(int sig)
         sigprocmask(SIG_UNBLOCK, &m, nullptr);
         // Ends or stops the program here. In a process group that no shell
         // looks after (an orphaned one) the kernel discards stops: raise
-        // returns at once. The SIGCONT that ends a stop is one of the signals
-        // this handler's mask blocks: it stays pending through the stop, and
-        // runs this handler again only once this run has returned.
+        // returns at once. The SIGCONT that ends a stop resumes the program
+        // whatever the mask, but its handler is one this handler's mask
+        // blocks: it stays pending, and runs only once this run has returned.
         (void)raise(sig);
         sigaction(sig, &nous, nullptr);
     }
