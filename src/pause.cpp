@@ -33,8 +33,9 @@ void attente()
 
 enum {
     ESC = 0x1b,
-    DELAI = 100, // ms the bytes of one key press may lag behind each other
-    CSIMAX = 16, // parameter bytes in the longest CSI or SS3 sequence read
+    DELAI = 100,   // ms the bytes of one key press may lag behind each other
+    VEILLE = 1000, // ms between two looks at whether the terminal is still ours
+    CSIMAX = 16,   // parameter bytes in the longest CSI or SS3 sequence read
     // The bytes of an escape sequence after its introducer, by their range:
     INTERM = 0x20, // intermediates, 0x20 to 0x2f, in a CSI sequence only
     PARAM = 0x30,  // parameters, 0x30 to 0x3f
@@ -161,21 +162,33 @@ static void desarmer()
             sigaction(sig, &anc[sig], nullptr);
 }
 
-// One byte from the terminal, waiting at most ms milliseconds (-1: as long
-// as it takes). -1 when none came or the terminal is gone.
+// One byte from the terminal, waiting at most ms milliseconds, or with ms
+// -1 for as long as the program has the terminal. -1 when none came, or the
+// terminal is gone or lost.
 static int octet(int ms)
 {
     pollfd p = {tty, POLLIN, 0};
-    int r;
-    while ((r = poll(&p, 1, ms)) < 0 && errno == EINTR) {
+    for (;;) {
+        int r = poll(&p, 1, ms < 0 ? VEILLE : ms);
+        if (r == 0 && ms >= 0)
+            return -1;
+        if (r < 0 && errno != EINTR)
+            return -1;
+        // A terminal passed to another process group, by a launcher that
+        // left without waiting or by bg, is left to the kernel: a read from
+        // the background fails in a group no shell looks after, and the
+        // wait ends; under a shell, SIGTTIN stops the program until fg.
+        // Either way no key is taken from the program that has it.
+        if (r > 0 || (ms < 0 && tcgetpgrp(tty) != getpgrp())) {
+            unsigned char c;
+            ssize_t n = read(tty, &c, 1);
+            if (n == 1)
+                return c;
+            if (n == 0 || errno != EINTR)
+                return -1;
+            // Interrupted, as by the stop and fg: the terminal is looked at again.
+        }
     }
-    if (r <= 0)
-        return -1;
-    unsigned char c;
-    ssize_t n;
-    while ((n = read(tty, &c, 1)) < 0 && errno == EINTR) {
-    }
-    return n == 1 ? c : -1;
 }
 
 // How many continuation bytes follow the UTF-8 lead byte c.

@@ -16,7 +16,10 @@ void preparer();
 // - with no terminal, with stdout a pipe (or a socket), or when started as a
 //   "cmd &" of a script (SIGINT and SIGQUIT ignored), it returns at once, the
 //   terminal untouched and stdout left to be written out at exit;
-// - in the background it writes stdout out and returns.
+// - in the background it writes stdout out and returns;
+// - a wait whose terminal passes to another process group (its launcher gone
+//   without waiting, or bg) ends within a second where no shell looks after
+//   the program, and under a shell stops until fg, the terminal untouched.
 void attente();
 
 #endif

@@ -177,6 +177,14 @@ def attendre(cond):
     return False
 
 
+def etat(pid):
+    """The state of process pid, as ps shows it: S asleep, T stopped, Z or X ended."""
+    try:
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
+    except FileNotFoundError:
+        return "X"
+
+
 def cru(m, oui=True):
     """Waits until the terminal is in raw mode, or with oui false out of it."""
     return attendre(lambda: bool(termios.tcgetattr(m)[3] & termios.ICANON) != oui)
@@ -186,7 +194,10 @@ FOND = ["sh", "-mc", '"$@" & wait $!', "sh"]  # a background job of a job-contro
 SCRIPT = ["sh", "-c", '"$@" & wait', "sh"]  # a "cmd &" of a script: SIGINT, SIGQUIT ignored
 ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
 DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
-ARRIERE = ["sh", "-mc", '"$@"; read r; bg; sleep 0.5; fg', "sh"]  # the same, bg first
+ARRIERE = ["sh", "-mc", '"$@"; read r; bg; read r; fg && [ "$r" = ab ]', "sh"]  # bg, a line, fg
+LACHE = ["sh", "-mc", '"$@"; read r', "sh", sys.executable, "-c",  # a launcher that leaves at once
+         "import subprocess as s, sys, time; open('pid', 'w').write(str(s.Popen(sys.argv[1:]).pid))"
+         "; time.sleep(0.3)"]
 TUE = ["sh", "-mc", '"$@"; read r; kill %1; bg; wait %1', "sh"]  # ended, stopped
 # Its output read by a pager, which keeps the terminal's settings and puts them back when done.
 PAGER = ["sh", "-c", '"$@" | { s=$(stty -g <&2); stty -echo <&2; cat; stty "$s" <&2; }', "sh"]
@@ -218,6 +229,7 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
       for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
     ("stopped twice", {"job": DEUX}, [*[S.SIGTSTP, "arret"] * 2, b"\x1b[A"], 0, None, 0),
     ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, None, 0),
+    ("launcher gone", {"job": LACHE}, [b"", "ailleurs"], 0, None, 0),  # b"": raw mode, no key
     ("SIGTERM when stopped", {"job": TUE}, [S.SIGSTOP, "ailleurs"], 128 + S.SIGTERM, None, 0),
 ]
 # Under Wine the console's, not the program's: a key, and even with stdout a pipe (to a file
@@ -246,14 +258,19 @@ class Pause(unittest.TestCase):
                             self.assertTrue(cru(m, False) and termios.tcgetattr(s) == avant,
                                             "stopped, the terminal not as found")
                             os.write(m, b"\n")
-                        elif x == "ailleurs":  # stopped: the shell sets the terminal its way
+                        elif x == "ailleurs":  # stopped, or left: the shell sets the terminal
                             self.assertTrue(attendre(lambda: os.tcgetpgrp(m) != job))
                             avant[3] &= ~termios.ECHO
                             termios.tcsetattr(s, termios.TCSANOW, avant)
+                            if Path(d, "pid").exists():  # left by its launcher: it ends, no key
+                                pid = Path(d, "pid").read_text()
+                                self.assertTrue(attendre(lambda: etat(pid) in "XZ"), "waits on")
                             os.write(m, b"\n")  # a line, for the shell to end it
-                        elif x == "calme":  # in the background: the terminal left alone
+                        elif x == "calme":  # bg: the terminal left alone, stopped at its read
                             time.sleep(0.25)
                             self.assertEqual(termios.tcgetattr(s), avant)
+                            self.assertTrue(attendre(lambda: etat(job) == "T"), "not stopped")
+                            os.write(m, b"ab\n")  # a line for the shell meanwhile
                         elif x == "verdict":  # in the file f while it waits, before the key
                             lu = lambda: Path(d, "f").read_bytes() == (ERR + FIN).encode()  # noqa
                             self.assertTrue(cru(m) and attendre(lu), "no raw mode, or no verdict")
@@ -261,10 +278,8 @@ class Pause(unittest.TestCase):
                             self.assertTrue(cru(m), "never in raw mode")  # (Wine's own mode)
                             self.assertTrue(WIN or termios.tcgetattr(s)[0] & termios.ICRNL, "icrnl")
                             time.sleep(0.01)
-                            if isinstance(x, bytes):
-                                os.write(m, x)
-                            else:  # a signal, to the job in the foreground
-                                os.killpg(job := os.tcgetpgrp(m), x)
+                            job = os.tcgetpgrp(m)  # the job in the foreground: a key, or a signal
+                            os.write(m, x) if isinstance(x, bytes) else os.killpg(job, x)
                 finally:
                     if sys.exc_info()[0]:  # a step failed: the program is not waited for
                         os.killpg(p.pid, S.SIGKILL)
