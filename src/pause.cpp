@@ -174,20 +174,25 @@ static int octet(int ms)
             return -1;
         if (r < 0 && errno != EINTR)
             return -1;
-        // A terminal passed to another process group, by a launcher that
-        // left without waiting or by bg, is left to the kernel: a read from
-        // the background fails in a group no shell looks after, and the
-        // wait ends; under a shell, SIGTTIN stops the program until fg.
-        // Either way no key is taken from the program that has it.
-        if (r > 0 || (ms < 0 && tcgetpgrp(tty) != getpgrp())) {
-            unsigned char c;
-            ssize_t n = read(tty, &c, 1);
-            if (n == 1)
-                return c;
-            if (n == 0 || errno != EINTR)
-                return -1;
-            // Interrupted, as by the stop and fg: the terminal is looked at again.
+        if (r <= 0) { // a look at whom the terminal is for, once a second
+            pid_t pg = tcgetpgrp(tty);
+            if (pg < 0)
+                return -1; // its session is over: no longer the program's terminal
+            if (pg == getpgrp())
+                continue;
+            // Passed to another process group, by a launcher that left
+            // without waiting or by bg: the read below leaves it to the
+            // kernel. From the background, it fails in a group no shell
+            // looks after, and the wait ends; under a shell, SIGTTIN stops
+            // the program until fg. Either way no key is taken.
         }
+        unsigned char c;
+        ssize_t n = read(tty, &c, 1);
+        if (n == 1)
+            return c;
+        if (n == 0 || errno != EINTR)
+            return -1;
+        // Interrupted, as by a stop and fg: the terminal is looked at again.
     }
 }
 

@@ -194,7 +194,7 @@ FOND = ["sh", "-mc", '"$@" & wait $!', "sh"]  # a background job of a job-contro
 SCRIPT = ["sh", "-c", '"$@" & wait', "sh"]  # a "cmd &" of a script: SIGINT, SIGQUIT ignored
 ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
 DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
-ARRIERE = ["sh", "-mc", '"$@"; read r; bg; read r; fg && [ "$r" = ab ]', "sh"]  # bg, a line, fg
+ARRIERE = ["sh", "-mc", '"$@"; read r; bg; >bg; read r; fg && [ "$r" = ab ]', "sh"]  # bg, a line
 LACHE = ["sh", "-mc", '"$@"; read r', "sh", sys.executable, "-c",  # a launcher that leaves at once
          "import subprocess as s, sys, time; open('pid', 'w').write(str(s.Popen(sys.argv[1:]).pid))"
          "; time.sleep(0.3)"]
@@ -230,6 +230,8 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("stopped twice", {"job": DEUX}, [*[S.SIGTSTP, "arret"] * 2, b"\x1b[A"], 0, None, 0),
     ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, None, 0),
     ("launcher gone", {"job": LACHE}, [b"", "ailleurs"], 0, None, 0),  # b"": raw mode, no key
+    ("its shell gone too", {"job": ["sh", "-mc", '"$@"; exit', *LACHE[3:]]}, [b"", "ailleurs"], 0,
+     None, 1),  # the line for the shell left unread
     ("SIGTERM when stopped", {"job": TUE}, [S.SIGSTOP, "ailleurs"], 128 + S.SIGTERM, None, 0),
 ]
 # Under Wine the console's, not the program's: a key, and even with stdout a pipe (to a file
@@ -267,6 +269,7 @@ class Pause(unittest.TestCase):
                                 self.assertTrue(attendre(lambda: etat(pid) in "XZ"), "waits on")
                             os.write(m, b"\n")  # a line, for the shell to end it
                         elif x == "calme":  # bg: the terminal left alone, stopped at its read
+                            self.assertTrue(attendre(lambda: Path(d, "bg").exists()), "no bg")
                             time.sleep(0.25)
                             self.assertEqual(termios.tcgetattr(s), avant)
                             self.assertTrue(attendre(lambda: etat(job) == "T"), "not stopped")
