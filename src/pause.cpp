@@ -43,7 +43,9 @@ enum {
 };
 
 static int tty = -1;
-static termios orig; // the terminal's settings as found, read once
+static termios orig;  // the terminal's settings as found, read once
+static pid_t parent;  // the process that started the program, noted first thing
+static sigset_t bloq; // the signals blocked when the program started
 
 // 1 while the terminal is in the wait's raw mode, and only then may it be
 // restored, and only from the foreground: with SIGTTOU blocked, a restore
@@ -76,6 +78,12 @@ static sigset_t nos;               // those handled, blocked while the handler r
 static bool ignore_au_debut(int sig)
 {
     return anc[sig].sa_handler == SIG_IGN;
+}
+
+// Whether sig was set aside when the program started: ignored, or blocked.
+static bool ecarte(int sig)
+{
+    return ignore_au_debut(sig) || sigismember(&bloq, sig) == 1;
 }
 
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
@@ -174,7 +182,9 @@ static int octet(int ms)
             return -1;
         if (r < 0 && errno != EINTR)
             return -1;
-        if (r <= 0) { // a look at whom the terminal is for, once a second
+        if (r <= 0) { // a look, once a second, at who is still there
+            if (getppid() != parent)
+                return -1; // its launcher has gone: nobody waits for the program
             pid_t pg = tcgetpgrp(tty);
             if (pg < 0)
                 return -1; // its session is over: no longer the program's terminal
@@ -265,6 +275,7 @@ static int ouvrir()
 // Notes how each signal handled was left when the program started.
 static void noter()
 {
+    sigprocmask(SIG_BLOCK, nullptr, &bloq);
     sigemptyset(&nos);
     for (int sig = 1; sig < NSIG; sig++)
         if (gere(sig) && sigaction(sig, nullptr, &anc[sig]) == 0)
@@ -282,10 +293,15 @@ static bool laisser()
     struct stat st;
     if (fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
         return true;
-    // A shell without job control starts a "cmd &" with SIGINT and SIGQUIT
-    // ignored, in the foreground's process group: such a command is not at
-    // the keyboard's command.
-    return ignore_au_debut(SIGINT) && ignore_au_debut(SIGQUIT);
+    // The first process of a PID namespace, or any whose process group lies
+    // outside its namespace, sees that group and the terminal's as 0: it
+    // cannot tell whose the terminal is, and SIGTTIN would not stop it.
+    if (getpgrp() == 0)
+        return true;
+    // A shell without job control starts a "cmd &" of a script with SIGINT
+    // and SIGQUIT ignored, or as fish does blocked, in the foreground's
+    // process group: such a command is not at the keyboard's command.
+    return ecarte(SIGINT) && ecarte(SIGQUIT);
 }
 
 // Waits for one key in raw mode, the signals handled meanwhile; in the
@@ -315,6 +331,7 @@ static void veiller()
 
 void preparer()
 {
+    parent = getppid();
     // A reader of stdout that has gone away must not turn the verdict's
     // write, whenever the C library makes it, into death by SIGPIPE: a failed
     // write goes unnoticed.

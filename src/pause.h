@@ -5,7 +5,8 @@
 
 // Called first: elsewhere than on Windows, SIGPIPE is ignored from here to
 // the end of the run, so that a write to a reader gone away, whenever the C
-// library makes it, fails unnoticed.
+// library makes it, fails unnoticed; and the process that started the
+// program is noted, for the wait to see it go.
 void preparer();
 
 // Writes out what stdout holds, then waits until one key is pressed at the
@@ -13,13 +14,17 @@ void preparer();
 // On Windows the runtime's _getch does the wait. Elsewhere:
 // - the terminal is left as found, also when a signal ends or stops the
 //   program during the wait, unless another program has it by then;
-// - with no terminal, with stdout a pipe (or a socket), or when started as a
-//   "cmd &" of a script (SIGINT and SIGQUIT ignored), it returns at once, the
+// - with no terminal, with stdout a pipe (or a socket), when started as a
+//   "cmd &" of a script (SIGINT and SIGQUIT ignored or blocked), or with its
+//   process group outside its PID namespace, it returns at once, the
 //   terminal untouched and stdout left to be written out at exit;
 // - in the background it writes stdout out and returns;
-// - a wait whose terminal passes to another process group (its launcher gone
-//   without waiting, or bg) ends within a second where no shell looks after
-//   the program, and under a shell stops until fg, the terminal untouched.
+// - a wait whose launcher has gone ends within a second, the terminal as
+//   found if it is still the program's;
+// - a wait whose terminal passes to another process group (bg, or a
+//   launcher gone without waiting) ends within a second where no shell looks
+//   after the program, and under a shell stops until fg, the terminal
+//   untouched.
 void attente();
 
 #endif

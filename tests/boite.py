@@ -19,13 +19,14 @@ FERME = ["sh", "-c", 'exec "$@" >&-', "sh"]  # stdout closed
 PAIRES = [("!" + f, f) if RETOUR else (f, "!" + f) for f in FILMS]  # each rename: from, to
 
 
-def lancer(cmd, d, job=(), ignore=(), **kw):
+def lancer(cmd, d, job=(), ignore=(), bloque=(), **kw):
     """Starts job + cmd in d, in a session of its own with a terminal on
     stderr as its terminal, the signals in ignore ignored and the others at
-    their default actions."""
+    their default actions, those in bloque blocked."""
     def enfant():
         for s in (S.SIGINT, S.SIGQUIT, S.SIGHUP, S.SIGTERM, S.SIGPIPE):
             S.signal(s, S.SIG_IGN if s in ignore else S.SIG_DFL)
+        S.pthread_sigmask(S.SIG_BLOCK, bloque)
         if os.isatty(2):
             fcntl.ioctl(2, termios.TIOCSCTTY, 0)
     return sp.Popen([*job, *LANCEUR, *cmd], cwd=d, start_new_session=True, preexec_fn=enfant, **kw)
@@ -178,11 +179,13 @@ def attendre(cond):
 
 
 def etat(pid):
-    """The state of process pid, as ps shows it: S asleep, T stopped, Z or X ended."""
+    """What /proc shows of process pid after its name: [0] its state, as ps
+    shows it (S asleep, T stopped, Z or X ended), [3] its session, [11] and
+    [12] the CPU ticks it has used."""
     try:
-        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()[0]
-    except FileNotFoundError:
-        return "X"
+        return Path(f"/proc/{pid}/stat").read_text().rsplit(")", 1)[1].split()
+    except OSError:  # gone, or not a process
+        return ["X"]
 
 
 def cru(m, oui=True):
@@ -190,14 +193,19 @@ def cru(m, oui=True):
     return attendre(lambda: bool(termios.tcgetattr(m)[3] & termios.ICANON) != oui)
 
 
-FOND = ["sh", "-mc", '"$@" & wait $!', "sh"]  # a background job of a job-control shell
-SCRIPT = ["sh", "-c", '"$@" & wait', "sh"]  # a "cmd &" of a script: SIGINT, SIGQUIT ignored
+def lache(t, sh='"$@"; read r', m="m", par=()):
+    """A launcher that starts the program, through par if given, and leaves
+    after t seconds without waiting; started by the shell script sh, with job
+    control unless m is empty."""
+    return ["sh", f"-{m}c", sh, "sh", sys.executable, "-c", "import subprocess as s, sys, time; "
+            f"open('pid', 'w').write(str(s.Popen(sys.argv[1:]).pid)); time.sleep({t})", *par]
+
+
+FOND = ["sh", "-mc", '"$@" & sleep 1; wait $!', "sh"]  # a job-control shell's background job
 ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
 DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
 ARRIERE = ["sh", "-mc", '"$@"; read r; bg; >bg; read r; fg && [ "$r" = ab ]', "sh"]  # bg, a line
-LACHE = ["sh", "-mc", '"$@"; read r', "sh", sys.executable, "-c",  # a launcher that leaves at once
-         "import subprocess as s, sys, time; open('pid', 'w').write(str(s.Popen(sys.argv[1:]).pid))"
-         "; time.sleep(0.3)"]
+PARENT = ["sh", "-c", '"$@"; :', "sh"]  # the program's parent, there as long as the program
 TUE = ["sh", "-mc", '"$@"; read r; kill %1; bg; wait %1', "sh"]  # ended, stopped
 # Its output read by a pager, which keeps the terminal's settings and puts them back when done.
 PAGER = ["sh", "-c", '"$@" | { s=$(stty -g <&2); stty -echo <&2; cat; stty "$s" <&2; }', "sh"]
@@ -214,7 +222,9 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("key typed before", {"tape": b"k"}, [], 0, None, 0),
     # Where it must not wait, must wait, and must have written the verdict.
     ("background job", {"job": FOND}, [], 0, None, 0),
-    ("& in a script", {"job": SCRIPT}, [], 0, None, 0),
+    # The "cmd &" of a script, SIGINT and SIGQUIT ignored as sh does, or blocked as fish does.
+    ("& in a script", {"job": ["sh", "-c", '"$@" & wait', "sh"]}, [], 0, None, 0),
+    ("& of a fish script", {"bloque": [S.SIGINT, S.SIGQUIT]}, [], 0, None, 0),
     ("stdin redirected", {"stdin": sp.DEVNULL}, [b"k"], 0, VU, 0),
     ("stdout a file", {"job": ["sh", "-c", 'exec "$@" >f', "sh"]}, ["verdict", b"k"], 0, "", 0),
     ("stdout to a pager", {"job": PAGER}, [], 0, VU, 0),
@@ -229,9 +239,13 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
       for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
     ("stopped twice", {"job": DEUX}, [*[S.SIGTSTP, "arret"] * 2, b"\x1b[A"], 0, None, 0),
     ("bg then fg", {"job": ARRIERE}, [S.SIGTSTP, "arret", "calme", b"\x1b[A"], 0, None, 0),
-    ("launcher gone", {"job": LACHE}, [b"", "ailleurs"], 0, None, 0),  # b"": raw mode, no key
-    ("its shell gone too", {"job": ["sh", "-mc", '"$@"; exit', *LACHE[3:]]}, [b"", "ailleurs"], 0,
-     None, 1),  # the line for the shell left unread
+    *[(n, {"job": job}, [b"", pas], 0, None, r) for n, job, pas, r in (  # b"": raw mode, no key
+        ("launcher gone", lache(0.3), "ailleurs", 0),
+        ("launcher gone after a look", lache(2.5, par=PARENT), "ailleurs", 0),
+        ("its shell gone too", lache(0.3, '"$@"; exit', par=PARENT), "ailleurs", 3),  # unread
+        ("launcher gone, no job control", lache(0.3, '"$@"; read r; [ $r = ab ]', ""), "seul", 0))],
+    # The first process of a PID namespace, in the background: the line typed stays unread.
+    ("PID namespace", {"job": [*FOND, "unshare", "-pf"], "tape": b"k\n"}, ["calcul"], 0, None, 2),
     ("SIGTERM when stopped", {"job": TUE}, [S.SIGSTOP, "ailleurs"], 128 + S.SIGTERM, None, 0),
 ]
 # Under Wine the console's, not the program's: a key, and even with stdout a pipe (to a file
@@ -244,6 +258,8 @@ class Pause(unittest.TestCase):
     def test_wait_for_one_key(self):
         for nom, kw, pas, st, vu_attendu, reste in WINE if WIN else PAUSE:
             with self.subTest(nom), tempfile.TemporaryDirectory() as d:  # no movie: ERR
+                if "unshare" in kw.get("job", ()) and os.system("unshare -pf true 2>&-"):
+                    self.skipTest("no PID namespace here: root only, where the kernel allows")
                 m, s = os.openpty()
                 avant = termios.tcgetattr(s)
                 os.write(m, kw.get("tape", b""))  # typed before it starts
@@ -260,19 +276,24 @@ class Pause(unittest.TestCase):
                             self.assertTrue(cru(m, False) and termios.tcgetattr(s) == avant,
                                             "stopped, the terminal not as found")
                             os.write(m, b"\n")
-                        elif x == "ailleurs":  # stopped, or left: the shell sets the terminal
-                            self.assertTrue(attendre(lambda: os.tcgetpgrp(m) != job))
-                            avant[3] &= ~termios.ECHO
-                            termios.tcsetattr(s, termios.TCSANOW, avant)
+                        elif x in ("ailleurs", "seul"):  # stopped, or left by its launcher
+                            if x == "ailleurs":  # the terminal back with the shell, which sets it
+                                self.assertTrue(attendre(lambda: os.tcgetpgrp(m) != job))
+                                avant[3] &= ~termios.ECHO
+                                termios.tcsetattr(s, termios.TCSANOW, avant)
                             if Path(d, "pid").exists():  # left by its launcher: it ends, no key
                                 pid = Path(d, "pid").read_text()
-                                self.assertTrue(attendre(lambda: etat(pid) in "XZ"), "waits on")
-                            os.write(m, b"\n")  # a line, for the shell to end it
+                                self.assertTrue(attendre(lambda: etat(pid)[0] in "XZ"), "waits on")
+                            os.write(m, b"ab\n")  # a line for the shell, to be read whole
+                        elif x == "calcul":  # a second on, its session has used a few ticks at most
+                            time.sleep(1)
+                            f = [v for v in map(etat, os.listdir("/proc")) if str(p.pid) in v[3:4]]
+                            self.assertLess(sum(int(v[11]) + int(v[12]) for v in f), 10, "spins")
                         elif x == "calme":  # bg: the terminal left alone, stopped at its read
                             self.assertTrue(attendre(lambda: Path(d, "bg").exists()), "no bg")
                             time.sleep(0.25)
                             self.assertEqual(termios.tcgetattr(s), avant)
-                            self.assertTrue(attendre(lambda: etat(job) == "T"), "not stopped")
+                            self.assertTrue(attendre(lambda: etat(job)[0] == "T"), "not stopped")
                             os.write(m, b"ab\n")  # a line for the shell meanwhile
                         elif x == "verdict":  # in the file f while it waits, before the key
                             lu = lambda: Path(d, "f").read_bytes() == (ERR + FIN).encode()  # noqa
