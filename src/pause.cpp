@@ -44,7 +44,7 @@ enum {
 
 static int tty = -1;
 static termios orig;  // the terminal's settings as found, read once
-static pid_t parent;  // the process that started the program, noted first thing
+static pid_t parent;  // the process that started the program, as the wait begins
 static sigset_t bloq; // the signals blocked when the program started
 
 // 1 while the terminal is in the wait's raw mode, and only then may it be
@@ -331,7 +331,6 @@ static void veiller()
 
 void preparer()
 {
-    parent = getppid();
     // A reader of stdout that has gone away must not turn the verdict's
     // write, whenever the C library makes it, into death by SIGPIPE: a failed
     // write goes unnoticed.
@@ -345,6 +344,10 @@ void attente()
     tty = ouvrir();
     if (tty < 0)
         return; // no terminal: nobody to wait for, and the verdict goes out now
+    // Noted here, where there is a wait to end, rather than at the start: a
+    // C library function called at every run costs every run the dynamic
+    // linker's lookup of it, many times the call itself.
+    parent = getppid();
     noter();
     if (!laisser()) {
         // The verdict is written out before the wait: into a file it would

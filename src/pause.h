@@ -5,8 +5,7 @@
 
 // Called first: elsewhere than on Windows, SIGPIPE is ignored from here to
 // the end of the run, so that a write to a reader gone away, whenever the C
-// library makes it, fails unnoticed; and the process that started the
-// program is noted, for the wait to see it go.
+// library makes it, fails unnoticed.
 void preparer();
 
 // Writes out what stdout holds, then waits until one key is pressed at the
