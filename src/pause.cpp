@@ -171,8 +171,11 @@ static void desarmer()
 }
 
 // One byte from the terminal, waiting at most ms milliseconds, or with ms
-// -1 for as long as the program has the terminal. -1 when none came, or the
-// terminal is gone or lost.
+// -1 for as long as the program has the terminal and its launcher is there.
+// -1 when none came, the terminal is gone or lost, or the launcher gone. The
+// read never blocks: another program reading the same terminal, as a shell
+// without job control does, may take the byte that poll saw, and a read
+// blocked then would never see the launcher go.
 static int octet(int ms)
 {
     pollfd p = {tty, POLLIN, 0};
@@ -200,9 +203,10 @@ static int octet(int ms)
         ssize_t n = read(tty, &c, 1);
         if (n == 1)
             return c;
-        if (n == 0 || errno != EINTR)
+        if (n == 0 || (errno != EINTR && errno != EAGAIN))
             return -1;
-        // Interrupted, as by a stop and fg: the terminal is looked at again.
+        // Interrupted, as by a stop and fg, or the byte taken by another
+        // reader: back to poll.
     }
 }
 
@@ -259,12 +263,13 @@ static void touche(int c, bool alt)
         touche(c, false); // Alt+key: Escape, then the key
 }
 
-// The controlling terminal, -1 when there is none. Opened where stdin,
-// stdout or stderr was closed, it would take its place and the verdict would
-// be written to it: it is moved above them, and the closed one stays closed.
+// The controlling terminal, its reads never blocking (see octet()), -1 when
+// there is none. Opened where stdin, stdout or stderr was closed, it would
+// take its place and the verdict would be written to it: it is moved above
+// them, and the closed one stays closed.
 static int ouvrir()
 {
-    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0 || fd > STDERR_FILENO)
         return fd;
     int haut = fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
@@ -295,7 +300,7 @@ static bool laisser()
         return true;
     // The first process of a PID namespace, or any whose process group lies
     // outside its namespace, sees that group and the terminal's as 0: it
-    // cannot tell whose the terminal is, and SIGTTIN would not stop it.
+    // cannot tell whose the terminal is; and SIGTTIN never stops the first.
     if (getpgrp() == 0)
         return true;
     // A shell without job control starts a "cmd &" of a script with SIGINT

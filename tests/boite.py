@@ -52,14 +52,9 @@ def essai(avant, exes=(EXE,), args=(), force=None, **kw):
     and the folder."""
     with tempfile.TemporaryDirectory() as d:
         for nom, v in avant.items():
-            if v == "/":
-                Path(d, nom).mkdir()
-            elif v[:2] == "->":
-                Path(d, nom).symlink_to(v[2:])
-            elif v[:1] == "=":
-                os.link(Path(d, v[1:]), Path(d, nom))
-            else:
-                Path(d, nom).write_text(v)
+            f = Path(d, nom)
+            (f.mkdir() if v == "/" else f.symlink_to(v[2:]) if v[:2] == "->"
+             else os.link(Path(d, v[1:]), f) if v[:1] == "=" else f.write_text(v))
         if force and not os.environ["DM_PRELOAD"]:  # set, and empty: a static program or an .exe
             raise unittest.SkipTest("no library to preload: this program takes none")
         env = {**os.environ, **{"DM_FORCE_" + f: str(e) for f, e in (force or {}).items()},
@@ -169,9 +164,9 @@ def ecran(s):
     return "".join(s.split()) if WIN else s
 
 
-def attendre(cond):
-    """Waits a few seconds at most until cond() holds; whether it does."""
-    for _ in range(ATTENTE * 100):
+def attendre(cond, t=ATTENTE):
+    """Waits t seconds at most until cond() holds; whether it does."""
+    for _ in range(t * 100):
         if cond():
             return True
         time.sleep(0.01)
@@ -196,9 +191,12 @@ def cru(m, oui=True):
 def lache(t, sh='"$@"; read r', m="m", par=()):
     """A launcher that starts the program, through par if given, and leaves
     after t seconds without waiting; started by the shell script sh, with job
-    control unless m is empty."""
+    control unless m is empty. The program's first poll says the terminal
+    ready, as when another reader then takes the byte: its read must not
+    block."""
     return ["sh", f"-{m}c", sh, "sh", sys.executable, "-c", "import subprocess as s, sys, time; "
-            f"open('pid', 'w').write(str(s.Popen(sys.argv[1:]).pid)); time.sleep({t})", *par]
+            f"open('pid', 'w').write(str(s.Popen(sys.argv[1:]).pid)); time.sleep({t})", *par,
+            "env", "LD_PRELOAD=" + os.environ["DM_PRELOAD"], "DM_FORCE_poll=0"]
 
 
 FOND = ["sh", "-mc", '"$@" & sleep 1; wait $!', "sh"]  # a job-control shell's background job
@@ -233,7 +231,8 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     # Signals, after which the terminal is as found; stopped, then fg.
     *[(s.name, {}, [s], -s, VU, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT, S.SIGUSR1,
                                               S.SIGALRM, S.SIGRTMAX, S.SIGSEGV)],
-    ("SIGHUP ignored", {"ignore": [S.SIGHUP]}, [S.SIGHUP, b"k"], 0, VU, 0),
+    # SIGQUIT alone ignored too, as busybox sh -c starts a command: it still waits.
+    ("SIGHUP ignored", {"ignore": [S.SIGHUP, S.SIGQUIT]}, [S.SIGHUP, b"k"], 0, VU, 0),
     ("hung up, SIGHUP ignored", {"ignore": [S.SIGHUP]}, ["raccroche"], 0, None, None),
     *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, None, 0)
       for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
@@ -244,8 +243,10 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
         ("launcher gone after a look", lache(2.5, par=PARENT), "ailleurs", 0),
         ("its shell gone too", lache(0.3, '"$@"; exit', par=PARENT), "ailleurs", 3),  # unread
         ("launcher gone, no job control", lache(0.3, '"$@"; read r; [ $r = ab ]', ""), "seul", 0))],
-    # The first process of a PID namespace, in the background: the line typed stays unread.
-    ("PID namespace", {"job": [*FOND, "unshare", "-pf"], "tape": b"k\n"}, ["calcul"], 0, None, 2),
+    # In the background, the first process of a PID namespace, or its child: the line typed
+    # stays unread.
+    *[(n, {"job": [*FOND, "unshare", "-pf", *par], "tape": b"k\n"}, ["calcul"], 0, None, 2)
+      for n, par in (("PID namespace", ()), ("its group outside its PID namespace", PARENT))],
     ("SIGTERM when stopped", {"job": TUE}, [S.SIGSTOP, "ailleurs"], 128 + S.SIGTERM, None, 0),
 ]
 # Under Wine the console's, not the program's: a key, and even with stdout a pipe (to a file
@@ -283,7 +284,7 @@ class Pause(unittest.TestCase):
                                 termios.tcsetattr(s, termios.TCSANOW, avant)
                             if Path(d, "pid").exists():  # left by its launcher: it ends, no key
                                 pid = Path(d, "pid").read_text()
-                                self.assertTrue(attendre(lambda: etat(pid)[0] in "XZ"), "waits on")
+                                self.assertTrue(attendre(lambda: etat(pid)[0] in "XZ", 2), "waits")
                             os.write(m, b"ab\n")  # a line for the shell, to be read whole
                         elif x == "calcul":  # a second on, its session has used a few ticks at most
                             time.sleep(1)

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <errno.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <sys/syscall.h>
 
@@ -30,3 +31,5 @@ FORCER(int, unlinkat, "unlinkat", true, -1, (int a, const char *b, int c), (a, b
 // in registers, as a function's with these parameters.
 FORCER(long, syscall, "renameat2", n == SYS_renameat2, -1,
        (long n, long a, long b, long c, long d, long e), (n, a, b, c, d, e))
+// A terminal said ready whose byte another reader then takes: DM_FORCE_poll=0.
+FORCER(int, poll, "poll", true, 1, (pollfd * a, nfds_t b, int c), (a, b, c))
