@@ -298,9 +298,10 @@ static bool laisser()
     struct stat st;
     if (fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
         return true;
-    // The first process of a PID namespace, or any whose process group lies
-    // outside its namespace, sees that group and the terminal's as 0: it
-    // cannot tell whose the terminal is; and SIGTTIN never stops the first.
+    // A process whose process group lies outside its PID namespace, as the
+    // first one unshare -pf starts, sees that group and the terminal's as 0:
+    // it cannot tell whose the terminal is (and SIGTTIN never stops a
+    // namespace's first process).
     if (getpgrp() == 0)
         return true;
     // A shell without job control starts a "cmd &" of a script with SIGINT
