@@ -232,7 +232,7 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     *[(s.name, {}, [s], -s, VU, 0) for s in (S.SIGINT, S.SIGTERM, S.SIGHUP, S.SIGQUIT, S.SIGUSR1,
                                               S.SIGALRM, S.SIGRTMAX, S.SIGSEGV)],
     # SIGQUIT alone ignored too, as busybox sh -c starts a command: it still waits.
-    ("SIGHUP ignored", {"ignore": [S.SIGHUP, S.SIGQUIT]}, [S.SIGHUP, b"k"], 0, VU, 0),
+    ("SIGHUP, SIGQUIT ignored", {"ignore": [S.SIGHUP, S.SIGQUIT]}, [S.SIGHUP, b"k"], 0, VU, 0),
     ("hung up, SIGHUP ignored", {"ignore": [S.SIGHUP]}, ["raccroche"], 0, None, None),
     *[(s.name, {"job": ARRET}, [s, "arret", b"\x1b[A"], 0, None, 0)
       for s in (S.SIGTSTP, S.SIGTTIN, S.SIGTTOU)],
