@@ -86,6 +86,26 @@ static bool ecarte(int sig)
     return ignore_au_debut(sig) || sigismember(&bloq, sig) == 1;
 }
 
+// Whether the terminal is the program's: still its controlling terminal, with
+// the program's process group in the foreground. The kernel answers, whichever
+// PID namespace the groups are numbered in: a read of no byte with SIGTTIN
+// blocked fails with EIO from the background, and passes in the foreground
+// (0, or EAGAIN where another read holds the terminal). Once the session is
+// over the read passes too, but tcgetpgrp() fails.
+static bool mien()
+{
+    if (tcgetpgrp(tty) < 0)
+        return false;
+    sigset_t ttin, m;
+    sigemptyset(&ttin);
+    sigaddset(&ttin, SIGTTIN);
+    sigprocmask(SIG_BLOCK, &ttin, &m);
+    char c;
+    bool oui = read(tty, &c, 0) == 0 || errno == EAGAIN;
+    sigprocmask(SIG_SETMASK, &m, nullptr);
+    return oui;
+}
+
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
 static int entrer_cru()
 {
@@ -112,7 +132,7 @@ static int entrer_cru()
 // program's, settings and all, and raw mode is only forgotten.
 static void sortir_cru()
 {
-    if (cru && tcgetpgrp(tty) == getpgrp())
+    if (cru && mien())
         tcsetattr(tty, TCSANOW, &orig);
     cru = 0;
 }
@@ -145,7 +165,7 @@ static void recu(int sig)
         (void)raise(sig);
         sigaction(sig, &nous, nullptr);
     }
-    if (tcgetpgrp(tty) == getpgrp())
+    if (mien())
         (void)entrer_cru(); // should it fail, the wait goes on in the terminal's own mode
     else
         cru = 0; // the terminal is the foreground program's now
@@ -188,10 +208,9 @@ static int octet(int ms)
         if (r <= 0) { // a look, once a second, at who is still there
             if (getppid() != parent)
                 return -1; // its launcher has gone: nobody waits for the program
-            pid_t pg = tcgetpgrp(tty);
-            if (pg < 0)
+            if (tcgetpgrp(tty) < 0)
                 return -1; // its session is over: no longer the program's terminal
-            if (pg == getpgrp())
+            if (mien())
                 continue;
             // Passed to another process group, by a launcher that left
             // without waiting or by bg: the read below leaves it to the
@@ -298,12 +317,6 @@ static bool laisser()
     struct stat st;
     if (fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
         return true;
-    // A process whose process group lies outside its PID namespace, as the
-    // first one unshare -pf starts, sees that group and the terminal's as 0:
-    // it cannot tell whose the terminal is (and SIGTTIN never stops a
-    // namespace's first process).
-    if (getpgrp() == 0)
-        return true;
     // A shell without job control starts a "cmd &" of a script with SIGINT
     // and SIGQUIT ignored, or as fish does blocked, in the foreground's
     // process group: such a command is not at the keyboard's command.
@@ -319,8 +332,7 @@ static void veiller()
     // stop or end falls between the two.
     sigset_t vieux;
     sigprocmask(SIG_BLOCK, &nos, &vieux);
-    int lu = tcgetattr(tty, &orig); // what the terminal goes back to
-    if (tcgetpgrp(tty) == getpgrp() && lu == 0) {
+    if (tcgetattr(tty, &orig) == 0 && mien()) { // orig: what the terminal goes back to
         armer();
         if (entrer_cru() == 0) {
             sigprocmask(SIG_SETMASK, &vieux, nullptr);

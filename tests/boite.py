@@ -247,6 +247,8 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     # stays unread.
     *[(n, {"job": [*FOND, "unshare", "-pf", *par], "tape": b"k\n"}, ["calcul"], 0, None, 2)
       for n, par in (("PID namespace", ()), ("its group outside its PID namespace", PARENT))],
+    # Its first process in the foreground waits.
+    ("PID namespace, foreground", {"job": ["unshare", "-pf"]}, [b"k"], 0, VU, 0),
     ("SIGTERM when stopped", {"job": TUE}, [S.SIGSTOP, "ailleurs"], 128 + S.SIGTERM, None, 0),
 ]
 # Under Wine the console's, not the program's: a key, and even with stdout a pipe (to a file
