@@ -44,7 +44,6 @@ enum {
 
 static int tty = -1;
 static termios orig;  // the terminal's settings as found, read once
-static pid_t parent;  // the process that started the program, as the wait begins
 static sigset_t bloq; // the signals blocked when the program started
 
 // 1 while the terminal is in the wait's raw mode, and only then may it be
@@ -104,6 +103,18 @@ static bool mien()
     bool oui = read(tty, &c, 0) == 0 || errno == EAGAIN;
     sigprocmask(SIG_SETMASK, &m, nullptr);
     return oui;
+}
+
+// Whether the launcher has gone, leaving nobody to wait for the program: its
+// parent, whoever adopted it, lies outside its session, and the program does
+// not lead that session itself (as when a terminal's -e, tmux new-window or
+// setsid -c started it). A parent outside the PID namespace shows as 0, and
+// tells nothing.
+static bool parti()
+{
+    pid_t pp = getppid();
+    pid_t s = getsid(0);
+    return pp != 0 && s != getpid() && getsid(pp) != s;
 }
 
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
@@ -206,17 +217,17 @@ static int octet(int ms)
         if (r < 0 && errno != EINTR)
             return -1;
         if (r <= 0) { // a look, once a second, at who is still there
-            if (getppid() != parent)
-                return -1; // its launcher has gone: nobody waits for the program
+            if (parti())
+                return -1; // nobody waits for the program any more
             if (tcgetpgrp(tty) < 0)
                 return -1; // its session is over: no longer the program's terminal
             if (mien())
                 continue;
-            // Passed to another process group, by a launcher that left
-            // without waiting or by bg: the read below leaves it to the
-            // kernel. From the background, it fails in a group no shell
-            // looks after, and the wait ends; under a shell, SIGTTIN stops
-            // the program until fg. Either way no key is taken.
+            // Passed to another process group, by bg, or by a launcher that
+            // left while the program's parent stays: the read below leaves
+            // it to the kernel. From the background, it fails in a group no
+            // shell looks after, and the wait ends; under a shell, SIGTTIN
+            // stops the program until fg. Either way no key is taken.
         }
         unsigned char c;
         ssize_t n = read(tty, &c, 1);
@@ -317,6 +328,11 @@ static bool laisser()
     struct stat st;
     if (fstat(STDOUT_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)))
         return true;
+    // Started by a launcher already gone, as the last "cmd &" of a script
+    // that posh runs, SIGINT left as it was: nobody waits, and the shell
+    // reads the terminal meanwhile.
+    if (parti())
+        return true;
     // A shell without job control starts a "cmd &" of a script with SIGINT
     // and SIGQUIT ignored, or as fish does blocked, in the foreground's
     // process group: such a command is not at the keyboard's command.
@@ -362,10 +378,6 @@ void attente()
     tty = ouvrir();
     if (tty < 0)
         return; // no terminal: nobody to wait for, and the verdict goes out now
-    // Noted here, where there is a wait to end, rather than at the start: a
-    // C library function called at every run costs every run the dynamic
-    // linker's lookup of it, many times the call itself.
-    parent = getppid();
     noter();
     if (!laisser()) {
         // The verdict is written out before the wait: into a file it would

@@ -13,10 +13,10 @@ void preparer();
 // On Windows the runtime's _getch does the wait. Elsewhere:
 // - the terminal is left as found, also when a signal ends or stops the
 //   program during the wait, unless another program has it by then;
-// - with no terminal, with stdout a pipe (or a socket), or when started as a
-//   "cmd &" of a script (SIGINT and SIGQUIT ignored or blocked), it returns
-//   at once, the terminal untouched and stdout left to be written out at
-//   exit;
+// - with no terminal, with stdout a pipe (or a socket), when started as a
+//   "cmd &" of a script (SIGINT and SIGQUIT ignored or blocked), or by a
+//   launcher already gone, it returns at once, the terminal untouched and
+//   stdout left to be written out at exit;
 // - in the background, as the kernel tells it whatever the PID namespace,
 //   it writes stdout out and returns;
 // - a wait whose launcher has gone ends within a second, the terminal as

@@ -188,14 +188,15 @@ def cru(m, oui=True):
     return attendre(lambda: bool(termios.tcgetattr(m)[3] & termios.ICANON) != oui)
 
 
-def lache(t, sh='"$@"; read r', m="m", par=()):
-    """A launcher that starts the program, through par if given, and leaves
-    after t seconds without waiting; started by the shell script sh, with job
-    control unless m is empty. The program's first poll says the terminal
-    ready, as when another reader then takes the byte: its read must not
-    block."""
-    return ["sh", f"-{m}c", sh, "sh", sys.executable, "-c", "import subprocess as s, sys, time; "
-            f"open('pid', 'w').write(str(s.Popen(sys.argv[1:]).pid)); time.sleep({t})", *par,
+def lache(t, sh='"$@"; read r', m="m", par=(), avant=0):
+    """A launcher that starts the program, through par if given, avant
+    seconds after forking, and leaves after t seconds without waiting; started
+    by the shell script sh, with job control unless m is empty. The program's
+    first poll says the terminal ready, as when another reader then takes
+    the byte: its read must not block."""
+    return ["sh", f"-{m}c", sh, "sh", sys.executable, "-c", "import os, sys, time; p = os.fork(); "
+            f"p or time.sleep({avant}) or os.execvp(sys.argv[1], sys.argv[1:]); "
+            f"open('pid', 'w').write(str(p)); time.sleep({t})", *par,
             "env", "LD_PRELOAD=" + os.environ["DM_PRELOAD"], "DM_FORCE_poll=0"]
 
 
@@ -243,6 +244,10 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
         ("launcher gone after a look", lache(2.5, par=PARENT), "ailleurs", 0),
         ("its shell gone too", lache(0.3, '"$@"; exit', par=PARENT), "ailleurs", 3),  # unread
         ("launcher gone, no job control", lache(0.3, '"$@"; read r; [ $r = ab ]', ""), "seul", 0))],
+    # Gone before the program starts, under a shell without job control, which then reads a line
+    # typed before: the program must leave it whole.
+    ("launcher gone before", {"job": lache(0, '"$@"; sleep 1; read r; [ $r = ab ]', "", avant=0.3),
+                              "tape": b"ab\n"}, [], 0, None, 0),
     # In the background, the first process of a PID namespace, or its child: the line typed
     # stays unread.
     *[(n, {"job": [*FOND, "unshare", "-pf", *par], "tape": b"k\n"}, ["calcul"], 0, None, 2)
