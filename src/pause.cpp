@@ -212,6 +212,7 @@ static int octet(int ms)
     pollfd p = {tty, POLLIN, 0};
     for (;;) {
         int r = poll(&p, 1, ms < 0 ? VEILLE : ms);
+        p.fd = tty;
         if (r == 0 && ms >= 0)
             return -1;
         if (r < 0 && errno != EINTR)
@@ -236,7 +237,13 @@ static int octet(int ms)
         if (n == 0 || (errno != EINTR && errno != EAGAIN))
             return -1;
         // Interrupted, as by a stop and fg, or the byte taken by another
-        // reader: back to poll.
+        // reader: back to poll. Interrupted while another group has the
+        // terminal, as when the kernel discards the SIGTTIN that would stop
+        // the first process of a PID namespace, the poll waits on nothing
+        // until the next look: at once, it would read and be interrupted
+        // again and again.
+        if (errno == EINTR && !mien())
+            p.fd = -1;
     }
 }
 

@@ -24,7 +24,8 @@ void preparer();
 // - a wait whose terminal passes to another process group (bg, or a
 //   launcher gone without waiting) ends within a second where no shell looks
 //   after the program, and under a shell stops until fg, the terminal
-//   untouched.
+//   untouched; where the stop is discarded, as for the first process of a
+//   PID namespace, it tries again a second later.
 void attente();
 
 #endif

@@ -252,8 +252,12 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     # stays unread.
     *[(n, {"job": [*FOND, "unshare", "-pf", *par], "tape": b"k\n"}, ["calcul"], 0, None, 2)
       for n, par in (("PID namespace", ()), ("its group outside its PID namespace", PARENT))],
-    # Its first process in the foreground waits.
+    # Its first process in the foreground waits; in a group of its own, its unshare stopped from
+    # outside, it leaves the terminal to the shell, without spinning on the line typed for it.
     ("PID namespace, foreground", {"job": ["unshare", "-pf"]}, [b"k"], 0, VU, 0),
+    ("its unshare stopped", {"job": ["sh", "-mc", '{ sleep 1; pkill -STOP -P $$ -x unshare; } & '
+                                     '"$@"; sleep 3; read r', "sh", "unshare", "-pf", "bash", "-mc",
+                                     'exec "$@"', "sh"]}, [b"", "ailleurs", "calcul"], 0, None, 0),
     ("SIGTERM when stopped", {"job": TUE}, [S.SIGSTOP, "ailleurs"], 128 + S.SIGTERM, None, 0),
 ]
 # Under Wine the console's, not the program's: a key, and even with stdout a pipe (to a file
