@@ -44,6 +44,7 @@ enum {
 
 static int tty = -1;
 static termios orig;  // the terminal's settings as found, read once
+static pid_t parent;  // the program's parent as the wait begins
 static sigset_t bloq; // the signals blocked when the program started
 
 // 1 while the terminal is in the wait's raw mode, and only then may it be
@@ -105,16 +106,18 @@ static bool mien()
     return oui;
 }
 
-// Whether the launcher has gone, leaving nobody to wait for the program: its
-// parent, whoever adopted it, lies outside its session, and the program does
-// not lead that session itself (as when a terminal's -e, tmux new-window or
-// setsid -c started it). A parent outside the PID namespace shows as 0, and
-// tells nothing.
+// Whether the launcher has gone, leaving nobody to wait for the program: the
+// parent is no longer the one noted as the wait began, for whoever adopts an
+// orphan (init, or a subreaper such as a container's shell) does not wait
+// for it; or, for a launcher gone before that, the parent lies outside the
+// program's session, which the program does not lead itself (as it does when
+// a terminal's -e, tmux new-window or setsid -c starts it). A parent outside
+// the PID namespace reads as 0, and getsid(0) is the program's own session.
 static bool parti()
 {
     pid_t pp = getppid();
     pid_t s = getsid(0);
-    return pp != 0 && s != getpid() && getsid(pp) != s;
+    return pp != parent || (s != getpid() && getsid(pp) != s);
 }
 
 // Puts the terminal in raw mode, so that one key is read as it is pressed.
@@ -169,10 +172,12 @@ static void recu(int sig)
         sigaddset(&m, sig);
         sigprocmask(SIG_UNBLOCK, &m, nullptr);
         // Ends or stops the program here. In a process group that no shell
-        // looks after (an orphaned one) the kernel discards stops: raise
-        // returns at once. The SIGCONT that ends a stop resumes the program
-        // whatever the mask, but its handler is one this handler's mask
-        // blocks: it stays pending, and runs only once this run has returned.
+        // looks after (an orphaned one) the kernel discards stops, and for
+        // the first process of a PID namespace ends too: raise returns at
+        // once, and the wait goes on. The SIGCONT that ends a stop resumes
+        // the program whatever the mask, but its handler is one this
+        // handler's mask blocks: it stays pending, and runs only once this
+        // run has returned.
         (void)raise(sig);
         sigaction(sig, &nous, nullptr);
     }
@@ -385,6 +390,10 @@ void attente()
     tty = ouvrir();
     if (tty < 0)
         return; // no terminal: nobody to wait for, and the verdict goes out now
+    // Noted here, where there is a wait to end, rather than at the start: a
+    // C library function called at every run costs every run the dynamic
+    // linker's lookup of it, many times the call itself.
+    parent = getppid();
     noter();
     if (!laisser()) {
         // The verdict is written out before the wait: into a file it would

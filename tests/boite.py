@@ -200,6 +200,10 @@ def lache(t, sh='"$@"; read r', m="m", par=(), avant=0):
             "env", "LD_PRELOAD=" + os.environ["DM_PRELOAD"], "DM_FORCE_poll=0"]
 
 
+# Its shell a subreaper, as the first process of a namespace or a container is: it adopts the
+# program once the launcher has gone.
+REAPER = [sys.executable, "-c", "import ctypes, os, sys; ctypes.CDLL(None).prctl(36, 1, 0, 0, 0); "
+          "os.execvp(sys.argv[1], sys.argv[1:])"]
 FOND = ["sh", "-mc", '"$@" & sleep 1; wait $!', "sh"]  # a job-control shell's background job
 ARRET = ["sh", "-mc", '"$@"; read r; fg', "sh"]  # a shell that puts it back on a line
 DEUX = ["sh", "-mc", '"$@"; read r; fg; read r; fg', "sh"]  # the same, twice
@@ -243,7 +247,8 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
         ("launcher gone", lache(0.3), "ailleurs", 0),
         ("launcher gone after a look", lache(2.5, par=PARENT), "ailleurs", 0),
         ("its shell gone too", lache(0.3, '"$@"; exit', par=PARENT), "ailleurs", 3),  # unread
-        ("launcher gone, no job control", lache(0.3, '"$@"; read r; [ $r = ab ]', ""), "seul", 0))],
+        ("launcher gone, no job control", [*REAPER, *lache(0.3, '"$@"; read r; [ $r = ab ]', "")],
+         "seul", 0))],
     # Gone before the program starts, under a shell without job control, which then reads a line
     # typed before: the program must leave it whole.
     ("launcher gone before", {"job": lache(0, '"$@"; sleep 1; read r; [ $r = ab ]', "", avant=0.3),
