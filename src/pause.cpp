@@ -206,6 +206,28 @@ static void desarmer()
             sigaction(sig, &anc[sig], nullptr);
 }
 
+// What the look, once a second, at who is still there decides.
+enum { ATTENDRE, LIRE, FINIR };
+
+// The look: go on waiting while the program has the terminal and its
+// launcher is there; stop once the launcher or the terminal's session has
+// gone; read when the terminal has passed to another process group.
+static int regarder()
+{
+    if (parti())
+        return FINIR; // nobody waits for the program any more
+    if (tcgetpgrp(tty) < 0)
+        return FINIR; // its session is over: no longer the program's terminal
+    if (mien())
+        return ATTENDRE;
+    // Passed to another process group, by bg, or by a launcher that left
+    // while the program's parent stays: the read leaves it to the kernel.
+    // From the background, it fails in a group no shell looks after, and the
+    // wait ends; under a shell, SIGTTIN stops the program until fg. Either
+    // way no key is taken.
+    return LIRE;
+}
+
 // One byte from the terminal, waiting at most ms milliseconds, or with ms
 // -1 for as long as the program has the terminal and its launcher is there.
 // -1 when none came, the terminal is gone or lost, or the launcher gone. The
@@ -222,19 +244,11 @@ static int octet(int ms)
             return -1;
         if (r < 0 && errno != EINTR)
             return -1;
-        if (r <= 0) { // a look, once a second, at who is still there
-            if (parti())
-                return -1; // nobody waits for the program any more
-            if (tcgetpgrp(tty) < 0)
-                return -1; // its session is over: no longer the program's terminal
-            if (mien())
-                continue;
-            // Passed to another process group, by bg, or by a launcher that
-            // left while the program's parent stays: the read below leaves
-            // it to the kernel. From the background, it fails in a group no
-            // shell looks after, and the wait ends; under a shell, SIGTTIN
-            // stops the program until fg. Either way no key is taken.
-        }
+        int v = r > 0 ? LIRE : regarder();
+        if (v == FINIR)
+            return -1;
+        if (v == ATTENDRE)
+            continue;
         unsigned char c;
         ssize_t n = read(tty, &c, 1);
         if (n == 1)
