@@ -40,6 +40,7 @@ enum {
     INTERM = 0x20, // intermediates, 0x20 to 0x2f, in a CSI sequence only
     PARAM = 0x30,  // parameters, 0x30 to 0x3f
     FINAL = 0x40,  // the final byte, 0x40 to 0x7e, which ends the sequence
+    RXVT = '$',    // which ends rxvt's shifted keys, though an intermediate
 };
 
 static int tty = -1;
@@ -279,10 +280,13 @@ static int suite(int c)
 }
 
 // The rest of an escape sequence from its byte c on: the bytes from bas
-// (INTERM or PARAM) up to the final byte, which is read too.
+// (INTERM or PARAM) up to the final byte, which is read too. rxvt ends its
+// shifted keys with "$", an intermediate, as ESC [ 2 3 $ for Shift+F11: no
+// key sends one to be followed by a final byte, so "$" ends a key too, and
+// the key typed next stays unread.
 static void finale(int c, int bas)
 {
-    for (int i = 0; c >= bas && c < FINAL && i < CSIMAX; i++)
+    for (int i = 0; c >= bas && c < FINAL && c != RXVT && i < CSIMAX; i++)
         c = octet(DELAI);
 }
 

@@ -222,6 +222,7 @@ PAUSE = [  # name, how it starts, steps, exit status, what the screen shows (Non
     ("console F1", {}, [b"\x1b[[A"], 0, VU, 0), ("Alt+e acute", {}, [b"\x1b\xc3\xa9"], 0, VU, 0),
     ("Ctrl+S", {}, [b"\x13"], 0, VU, 0), ("F5 and letter", {}, [b"\x1b[15~x"], 0, VU, 1),
     ("Shift+F1", {}, [b"\x1bO2Px"], 0, VU, 1), ("Shift+F1 in full", {}, [b"\x1bO1;2Px"], 0, VU, 1),
+    ("rxvt's Shift+F11, ended by $", {}, [b"\x1b[23$z"], 0, VU, 1),
     ("key typed before", {"tape": b"k"}, [], 0, None, 0),
     # Where it must not wait, must wait, and must have written the verdict.
     ("background job", {"job": FOND}, [], 0, None, 0),
